@@ -1,0 +1,43 @@
+// The whole lattice: its layers, the source injection and the time step.
+#pragma once
+
+#include "layer.h"
+
+#ifndef LBM_NUM_LAYERS
+#define LBM_NUM_LAYERS 1
+#endif
+
+constexpr int NUM_LAYERS = LBM_NUM_LAYERS;
+static_assert(NUM_LAYERS >= 1, "the lattice needs at least one layer");
+
+class Lattice {
+public:
+    LatticeLayer* layers[NUM_LAYERS];
+    float tau;
+
+    Lattice(float tau, float spacing);
+
+    // Makes cell (x, y) of layer `layerIndex` the source and loads its links.
+    // Coordinates outside the lattice change nothing.
+    void injectSource(int x, int y, int layerIndex, float value, float spacing);
+
+    // One BGK collision over every cell, one streaming pass, then the probe report.
+    void step();
+    // The two phases of a step, on their own.
+    void collide();
+    void stream();
+
+    // Ten lines for columns 0..9 of row 9 of layer 0, then an empty line; flushes stdout.
+    void printProbe() const;
+
+    // Draws the cells as points with OpenGL; defined by the viewer.
+    void draw() const;
+};
+
+// The system's lattice and source, as the program builds them at start-up.
+constexpr float STARTUP_TAU = 0.56f;
+constexpr float STARTUP_SPACING = 0.5f;
+constexpr int SOURCE_X = 49;
+constexpr int SOURCE_Y = 49;
+constexpr int SOURCE_LAYER = 0;
+constexpr float SOURCE_VALUE = 0.42f;
