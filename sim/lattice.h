@@ -16,6 +16,9 @@ public:
     float tau;
 
     Lattice(float tau, float spacing);
+    ~Lattice();
+    Lattice(const Lattice&) = delete;
+    Lattice& operator=(const Lattice&) = delete;
 
     // Makes cell (x, y) of layer `layerIndex` the source and loads its links.
     // Coordinates outside the lattice change nothing.

@@ -11,6 +11,9 @@ public:
 
     // Creates every cell, then wires each to its in-plane neighbours.
     explicit LatticeLayer(float spacing);
+    ~LatticeLayer();
+    LatticeLayer(const LatticeLayer&) = delete;
+    LatticeLayer& operator=(const LatticeLayer&) = delete;
 
     // Cell at column x, row y; null outside the grid.
     Cell* cellAt(int x, int y) const;
