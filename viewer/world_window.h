@@ -1,0 +1,40 @@
+// The program's one OpenGL window: it owns the lattice, runs a time step on
+// `f`, ends the program on `q`, and orbits, zooms and pans its camera with
+// mouse drags.
+#pragma once
+
+#include <FL/Fl_Gl_Window.H>
+
+#include "camera.h"
+
+class Lattice;
+
+class WorldWindow : public Fl_Gl_Window {
+public:
+    Lattice* lattice;     // owned; never freed (it lives as long as the process)
+    CameraState camera;
+    int dragMode;         // button of the drag in progress, DRAG_NONE when idle
+    int mouseX, mouseY;   // latest pointer position seen during the drag
+    int pressX, pressY;   // pointer position at the push that started the drag
+    CameraState pressCamera;  // the camera at that push
+
+    WorldWindow(int x, int y, int w, int h, const char* label);
+    ~WorldWindow() override;
+
+    void draw() override;
+    int handle(int event) override;
+
+    // Applies a drag in progress to the camera; called by the frame timer.
+    void updateDrag();
+    // Recomputes the camera from the drag in progress.
+    void applyDrag();
+
+private:
+    // Viewport and projection wait here while the window has no area.
+    ProjectionSchedule projection;
+
+    void setUpProjection(int W, int H);
+};
+
+// The one window, set by main before it is shown and read by the frame timer.
+extern WorldWindow* g_window;
