@@ -1,6 +1,11 @@
 #include "lattice.h"
 
+#include <cstddef>
 #include <cstdio>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace lbm;
 
@@ -41,55 +46,132 @@ void Lattice::step() {
     printProbe();
 }
 
-// BGK collision. Every link of one class of a cell gets the same equilibrium,
-// so it is formed once per class; omega is the same for the whole pass.
-void Lattice::collide() {
-    const double omega = static_cast<float>(1.0 / static_cast<double>(tau));
-    for (int layerIndex = 0; layerIndex < NUM_LAYERS; ++layerIndex) {
-        Cell* const* cells = layers[layerIndex]->cells;
-        for (int index = GRID_SIZE * GRID_SIZE - 1; index >= 0; --index) {
-            Cell& cell = *cells[index];
+namespace {
 
-            // Density and length-weighted sum over the linked links, in link order.
-            float density = 0.0f;
-            float weighted = 0.0f;
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) {
-                const Link& link = cell.links[i];
-                if (link.neighbour != nullptr) {
-                    density = density + link.f;
-                    weighted = static_cast<float>(static_cast<double>(weighted) +
-                                                  static_cast<double>(link.f) * static_cast<double>(link.length));
-                }
-            }
-            const float speed = density == 0.0f
-                                    ? 0.0f
-                                    : static_cast<float>((1.0 / static_cast<double>(density)) *
-                                                         static_cast<double>(weighted));
-            cell.density = density;
-            cell.speed = speed;
+// fEq and fPost of every link: diff = f - fEq in float, fPost = f - omega * diff
+// in double, rounded to float once.
+#if defined(__SSE2__)
+// Links of one class go two at a time: the same IEEE operations on two lanes.
+// fEq and fPost are neighbours in a link, so each link takes one 8-byte store.
+inline void relaxPair(Link& a, Link& b, __m128 eq, __m128d omega) {
+    const __m128 f = _mm_unpacklo_ps(_mm_load_ss(&a.f), _mm_load_ss(&b.f));
+    const __m128 diff = _mm_sub_ps(f, eq);
+    const __m128d post = _mm_sub_pd(_mm_cvtps_pd(f), _mm_mul_pd(omega, _mm_cvtps_pd(diff)));
+    const __m128 both = _mm_unpacklo_ps(eq, _mm_cvtpd_ps(post));  // eq, post a, eq, post b
+    _mm_storel_pi(reinterpret_cast<__m64*>(&a.fEq), both);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(&b.fEq), both);
+}
 
-            float equilibrium[NUM_CLASSES];
-            for (int k = 0; k < NUM_CLASSES; ++k) {
-                const float u = static_cast<float>(static_cast<double>(LENGTH_FACTOR[k]) * speed);
-                const float lin = static_cast<float>(static_cast<double>(COEF_LINEAR[k]) * u);
-                const float s = static_cast<float>(static_cast<double>(u) * u);
-                const float quad = static_cast<float>(static_cast<double>(COEF_QUADRATIC[k]) * s);
-                const float sq = static_cast<float>((static_cast<double>(COEF_SPEED_SQUARED[k]) * speed) * speed);
-                equilibrium[k] = static_cast<float>(
-                    (((static_cast<double>(WEIGHT[k]) + lin) + quad) + sq) * static_cast<double>(density));
-            }
+static_assert(offsetof(Link, fPost) == offsetof(Link, fEq) + sizeof(float), "fEq and fPost must be adjacent");
 
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) {
-                Link& link = cell.links[i];
-                const float f = link.f;
-                const float eq = equilibrium[CLASS_OF[i]];
-                const float diff = f - eq;
-                link.fEq = eq;
-                link.fPost = static_cast<float>(static_cast<double>(f) - omega * static_cast<double>(diff));
+inline void relax(Cell& cell, const float* equilibrium, double omega) {
+    const __m128d omega2 = _mm_set1_pd(omega);
+    Link& rest = cell.links[0];
+    const float diff = rest.f - equilibrium[REST];
+    rest.fEq = equilibrium[REST];
+    rest.fPost = static_cast<float>(static_cast<double>(rest.f) - omega * static_cast<double>(diff));
+    const __m128 axis = _mm_set1_ps(equilibrium[AXIS]);
+    for (int i = 1; i <= 5; i += 2) relaxPair(cell.links[i], cell.links[i + 1], axis, omega2);
+    const __m128 diagonal = _mm_set1_ps(equilibrium[DIAGONAL]);
+    for (int i = 7; i <= 17; i += 2) relaxPair(cell.links[i], cell.links[i + 1], diagonal, omega2);
+}
+
+static_assert(CLASS_OF[0] == REST && CLASS_OF[1] == AXIS && CLASS_OF[6] == AXIS && CLASS_OF[7] == DIAGONAL &&
+                  CLASS_OF[18] == DIAGONAL && NUM_DIRECTIONS == 19,
+              "relax pairs links 1..6 and 7..18 by class");
+#else
+inline void relax(Cell& cell, const float* equilibrium, double omega) {
+    for (int i = 0; i < NUM_DIRECTIONS; ++i) {
+        Link& link = cell.links[i];
+        const float f = link.f;
+        const float eq = equilibrium[CLASS_OF[i]];
+        const float diff = f - eq;
+        link.fEq = eq;
+        link.fPost = static_cast<float>(static_cast<double>(f) - omega * static_cast<double>(diff));
+    }
+}
+#endif
+
+}  // namespace
+
+namespace {
+
+// Density and length-weighted population sum of each cell of a group, over the
+// linked links in link order. The cells' sums are independent chains; running
+// them side by side lets them overlap.
+template <int N>
+inline void sumLinks(Cell* const* group, float* density, float* weighted) {
+    for (int c = 0; c < N; ++c) density[c] = weighted[c] = 0.0f;
+#pragma GCC unroll 19
+    for (int i = 0; i < NUM_DIRECTIONS; ++i) {
+#pragma GCC unroll 4
+        for (int c = 0; c < N; ++c) {
+            const Link& link = group[c]->links[i];
+            if (link.neighbour != nullptr) {
+                density[c] = density[c] + link.f;
+                weighted[c] = static_cast<float>(static_cast<double>(weighted[c]) +
+                                                 static_cast<double>(link.f) * static_cast<double>(link.length));
             }
         }
     }
 }
+
+// Stores density and speed, then relaxes every link toward the equilibrium of
+// its class, formed once per class.
+inline void collideCell(Cell& cell, float density, float weighted, double omega) {
+    const float speed = density == 0.0f ? 0.0f
+                                        : static_cast<float>((1.0 / static_cast<double>(density)) *
+                                                             static_cast<double>(weighted));
+    cell.density = density;
+    cell.speed = speed;
+
+    float equilibrium[NUM_CLASSES];
+#pragma GCC unroll 3
+    for (int k = 0; k < NUM_CLASSES; ++k) {
+        const float u = static_cast<float>(static_cast<double>(LENGTH_FACTOR[k]) * speed);
+        const float lin = static_cast<float>(static_cast<double>(COEF_LINEAR[k]) * u);
+        const float s = static_cast<float>(static_cast<double>(u) * u);
+        const float quad = static_cast<float>(static_cast<double>(COEF_QUADRATIC[k]) * s);
+        const float sq = static_cast<float>((static_cast<double>(COEF_SPEED_SQUARED[k]) * speed) * speed);
+        equilibrium[k] = static_cast<float>((((static_cast<double>(WEIGHT[k]) + lin) + quad) + sq) *
+                                            static_cast<double>(density));
+    }
+    relax(cell, equilibrium, omega);
+}
+
+constexpr int COLLISION_GROUP = 4;
+
+}  // namespace
+
+// BGK collision. A cell's collision reads and writes that cell alone, so cells
+// are taken in groups, from the last storage index down.
+void Lattice::collide() {
+    const double omega = static_cast<float>(1.0 / static_cast<double>(tau));
+    for (int layerIndex = 0; layerIndex < NUM_LAYERS; ++layerIndex) {
+        Cell* const* cells = layers[layerIndex]->cells;
+        int index = GRID_SIZE * GRID_SIZE;
+        float density[COLLISION_GROUP];
+        float weighted[COLLISION_GROUP];
+        for (; index >= COLLISION_GROUP; index -= COLLISION_GROUP) {
+            Cell* const* group = cells + index - COLLISION_GROUP;
+            sumLinks<COLLISION_GROUP>(group, density, weighted);
+            for (int c = COLLISION_GROUP - 1; c >= 0; --c) collideCell(*group[c], density[c], weighted[c], omega);
+        }
+        for (; index >= 1; --index) {
+            sumLinks<1>(cells + index - 1, density, weighted);
+            collideCell(*cells[index - 1], density[0], weighted[0], omega);
+        }
+    }
+}
+
+namespace {
+
+// The facing population after an offer of p: p only when strictly greater, so
+// neither an equal value nor a NaN on either side replaces it. Written as a
+// select so it needs no data-dependent branch.
+inline float raised(float current, float p) { return p > current ? p : current; }
+
+}  // namespace
 
 // Streaming in storage order. Within a cell the links go in reflected order;
 // link j of a neighbour is the one facing this cell's link REFLECTED[j]. The
@@ -101,6 +183,7 @@ void Lattice::stream() {
         for (int index = 0; index < GRID_SIZE * GRID_SIZE; ++index) {
             Cell* cell = cells[index];
             float own = cell->intensity;
+#pragma GCC unroll 19
             for (int j = 0; j < NUM_DIRECTIONS; ++j) {
                 Link& link = cell->links[REFLECTED[j]];
                 const float p = link.fPost;
@@ -112,11 +195,11 @@ void Lattice::stream() {
                 } else if (neighbour == cell) {
                     own = own + p;
                     Link& facing = cell->links[j];
-                    if (p > facing.f) facing.f = p;
+                    facing.f = raised(facing.f, p);
                 } else {
                     neighbour->intensity = neighbour->intensity + p;
                     Link& facing = neighbour->links[j];
-                    if (p > facing.f) facing.f = p;
+                    facing.f = raised(facing.f, p);
                 }
             }
             cell->intensity = own;

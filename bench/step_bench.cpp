@@ -1,0 +1,167 @@
+// Times one time step of the program's lattice, its two phases apart, and the
+// memory floor of a step: touching fEq and fPost of every link once per phase.
+// Prints cell updates per second and the ratio of the step to the floor.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lattice.h"
+
+namespace {
+
+constexpr int WARM_UP_STEPS = 30;
+// The values grow without bound; the lattice goes back to its warm state
+// this often, so every timed step works on ordinary finite numbers.
+constexpr int STEPS_BEFORE_RESET = 40;
+constexpr int CELLS = NUM_LAYERS * GRID_SIZE * GRID_SIZE;
+
+struct CellState {
+    float intensity;
+    float f[NUM_DIRECTIONS];
+};
+
+class WarmLattice {
+public:
+    WarmLattice() : lattice(STARTUP_TAU, STARTUP_SPACING) {
+        lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+        for (int n = 0; n < WARM_UP_STEPS; ++n) lattice.step();
+        forEachCell([this](Cell& cell) {
+            CellState state{cell.intensity, {}};
+            for (int i = 0; i < NUM_DIRECTIONS; ++i) state.f[i] = cell.links[i].f;
+            saved.push_back(state);
+        });
+    }
+
+    void restore() {
+        size_t index = 0;
+        forEachCell([&](Cell& cell) {
+            const CellState& state = saved[index++];
+            cell.intensity = state.intensity;
+            for (int i = 0; i < NUM_DIRECTIONS; ++i) cell.links[i].f = state.f[i];
+        });
+    }
+
+    template <typename Visit>
+    void forEachCell(Visit visit) {
+        for (LatticeLayer* layer : lattice.layers)
+            for (Cell* cell : layer->cells) visit(*cell);
+    }
+
+    Lattice lattice;
+
+private:
+    std::vector<CellState> saved;
+};
+
+template <typename Work>
+void runSteps(benchmark::State& state, Work work) {
+    WarmLattice warm;
+    int sinceReset = 0;
+    for (auto _ : state) {
+        if (sinceReset == STEPS_BEFORE_RESET) {
+            state.PauseTiming();
+            warm.restore();
+            sinceReset = 0;
+            state.ResumeTiming();
+        }
+        work(warm);
+        ++sinceReset;
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * CELLS);
+}
+
+void BM_Step(benchmark::State& state) {
+    runSteps(state, [](WarmLattice& warm) { warm.lattice.step(); });
+}
+
+void BM_Collide(benchmark::State& state) {
+    runSteps(state, [](WarmLattice& warm) { warm.lattice.collide(); });
+}
+
+// Streaming alone, after an untimed collision that gives it fresh post-collision values.
+void BM_Stream(benchmark::State& state) {
+    WarmLattice warm;
+    int sinceReset = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (sinceReset == STEPS_BEFORE_RESET) {
+            warm.restore();
+            sinceReset = 0;
+        }
+        warm.lattice.collide();
+        state.ResumeTiming();
+        warm.lattice.stream();
+        ++sinceReset;
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * CELLS);
+}
+
+// Every link of every cell, once for each of the two phases: the least memory
+// traffic a step can have.
+void BM_Floor(benchmark::State& state) {
+    WarmLattice warm;
+    for (auto _ : state) {
+        for (int pass = 0; pass < 2; ++pass) {
+            for (LatticeLayer* layer : warm.lattice.layers)
+                for (Cell* cell : layer->cells)
+                    for (Link& link : cell->links) {
+                        link.fEq = link.f;
+                        link.fPost = link.f;
+                    }
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * CELLS);
+}
+
+BENCHMARK(BM_Step);
+BENCHMARK(BM_Collide);
+BENCHMARK(BM_Stream);
+BENCHMARK(BM_Floor);
+
+// Console output plus the per-iteration times, for the ratio printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+    }
+    std::map<std::string, double> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // Every step prints its probe report: that goes to a null sink, the
+    // results go to standard error.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+
+    RatioReporter reporter;
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const auto step = reporter.seconds.find("BM_Step");
+    const auto floor = reporter.seconds.find("BM_Floor");
+    if (step != reporter.seconds.end()) {
+        std::fprintf(stderr, "step: %.1f us, %.3g cell updates per second\n", step->second * 1e6,
+                     CELLS / step->second);
+    }
+    if (step != reporter.seconds.end() && floor != reporter.seconds.end()) {
+        std::fprintf(stderr, "floor: %.1f us; step / floor = %.2f\n", floor->second * 1e6,
+                     step->second / floor->second);
+    }
+    return 0;
+}

@@ -1,0 +1,171 @@
+// Camera arithmetic of the viewer, without a display.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "camera.h"
+
+namespace {
+
+constexpr int W = 800;
+constexpr int H = 600;
+
+CameraState drag(const CameraState& press, int mode, int dX, int dY, int width = W, int height = H) {
+    return dragCamera(press, press, mode, dX, dY, width, height);
+}
+
+void expectSame(const CameraState& a, const CameraState& b) {
+    EXPECT_EQ(a.elevation, b.elevation);
+    EXPECT_EQ(a.azimuth, b.azimuth);
+    EXPECT_EQ(a.distance, b.distance);
+    EXPECT_EQ(a.targetX, b.targetX);
+    EXPECT_EQ(a.targetY, b.targetY);
+}
+
+const CameraState SOMEWHERE = {30.0f, 200.0f, 40.0f, 5.0f, -3.0f};
+
+}  // namespace
+
+TEST(CameraOrbit, AzimuthWrapsIntoZeroTo360) {
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, W, 0).azimuth, 0.0f);         // 360 -> 0
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, -W / 2, 0).azimuth, 180.0f);  // -180 -> 180
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, W / 4, 0).azimuth, 90.0f);
+    CameraState press = DEFAULT_CAMERA;
+    press.azimuth = 300.0f;
+    EXPECT_EQ(drag(press, DRAG_ORBIT, W / 4, 0).azimuth, 30.0f);        // 390 -> 30
+    EXPECT_EQ(drag(press, DRAG_ORBIT, 3 * W, 0).azimuth, 300.0f);       // three full turns
+    EXPECT_EQ(drag(press, DRAG_ORBIT, -W, 0).azimuth, 300.0f);          // -60 -> 300
+}
+
+TEST(CameraOrbit, SumIsFormedInDoubleBeforeTheWrap) {
+    // 360 / 800 is stored as the float 0.449999988. Dragging one pixel back
+    // from there gives -0.45 + 0.449999988 = -1.2e-8 in double, which the wrap
+    // raises to 359.99999999 and the store rounds to 360. Float arithmetic
+    // throughout would have given exactly 0.
+    const CameraState first = drag(DEFAULT_CAMERA, DRAG_ORBIT, 1, 0);
+    EXPECT_EQ(first.azimuth, 0.45f);
+    EXPECT_EQ(drag(first, DRAG_ORBIT, -1, 0).azimuth, 360.0f);
+}
+
+TEST(CameraOrbit, ElevationFollowsHeightAndIsClamped) {
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, 0, H / 3).elevation, 30.0f);
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, 0, H).elevation, 89.0f);       // 90 stops at 89
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, 0, -H / 15).elevation, -5.0f);  // -6 stops at -5
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, 0, -33).elevation, -4.95f);     // inside: kept
+    // Orbit moves the angles only.
+    const CameraState c = drag(SOMEWHERE, DRAG_ORBIT, 37, -11);
+    EXPECT_EQ(c.distance, SOMEWHERE.distance);
+    EXPECT_EQ(c.targetX, SOMEWHERE.targetX);
+    EXPECT_EQ(c.targetY, SOMEWHERE.targetY);
+}
+
+TEST(CameraZoom, DistanceScalesWithHeightAndStopsAtOne) {
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, -H).distance, 150.0f);  // pointer down one height
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, H).distance, 50.0f);
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, 3 * H).distance, 1.0f);  // would be -50
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, 2 * H - 6).distance, 1.0f);  // would be 0.5
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, W, 0).distance, 100.0f);    // sideways does nothing
+}
+
+TEST(CameraPan, DirectionsFollowTheCurrentAzimuth) {
+    CameraState up = drag(DEFAULT_CAMERA, DRAG_PAN, 0, H);  // pointer up one height
+    EXPECT_EQ(up.targetX, 100.0f);
+    EXPECT_EQ(up.targetY, 0.0f);
+    CameraState right = drag(DEFAULT_CAMERA, DRAG_PAN, -W, 0);  // pointer right one width
+    EXPECT_EQ(right.targetX, 0.0f);
+    EXPECT_EQ(right.targetY, -100.0f);
+
+    // The direction comes from the camera's azimuth now, the offset from the
+    // target at the push.
+    CameraState press = DEFAULT_CAMERA;
+    press.targetX = 5.0f;
+    press.targetY = -3.0f;
+    CameraState current = press;
+    current.azimuth = 90.0f;
+    const CameraState turned = dragCamera(press, current, DRAG_PAN, 0, H, W, H);
+    EXPECT_NEAR(turned.targetX, 5.0f, 1e-5);
+    EXPECT_EQ(turned.targetY, 97.0f);
+    EXPECT_EQ(turned.azimuth, 90.0f);
+}
+
+TEST(CameraDrag, NoMotionAndMovingBackRestoreThePushCamera) {
+    for (int mode : {DRAG_ORBIT, DRAG_ZOOM, DRAG_PAN}) {
+        SCOPED_TRACE(mode);
+        expectSame(drag(SOMEWHERE, mode, 0, 0), SOMEWHERE);
+        // The window applies the drag at each tick from the snapshot of the push.
+        CameraState camera = SOMEWHERE;
+        camera = dragCamera(SOMEWHERE, camera, mode, 137, -59, W, H);
+        const CameraState once = camera;
+        camera = dragCamera(SOMEWHERE, camera, mode, 137, -59, W, H);
+        expectSame(camera, once);  // not incremental
+        camera = dragCamera(SOMEWHERE, camera, mode, 0, 0, W, H);
+        expectSame(camera, SOMEWHERE);
+    }
+}
+
+TEST(CameraDrag, OtherButtonsChangeNothing) {
+    expectSame(drag(SOMEWHERE, 4, 100, 100), SOMEWHERE);
+    expectSame(drag(SOMEWHERE, DRAG_NONE, 100, 100), SOMEWHERE);
+}
+
+TEST(CameraDrag, WindowWithoutAreaLeavesTheCameraAloneUntilItHasOne) {
+    for (int mode : {DRAG_ORBIT, DRAG_ZOOM, DRAG_PAN}) {
+        SCOPED_TRACE(mode);
+        for (int dX : {0, 25}) {
+            expectSame(drag(SOMEWHERE, mode, dX, dX, 0, H), SOMEWHERE);
+            expectSame(drag(SOMEWHERE, mode, dX, dX, W, 0), SOMEWHERE);
+            expectSame(drag(SOMEWHERE, mode, dX, dX, 0, 0), SOMEWHERE);
+        }
+    }
+    // Once the size is back the same drag is applied as usual.
+    EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ORBIT, -W / 2, 0).azimuth, 180.0f);
+}
+
+TEST(CameraProjection, HorizontalFieldOfViewIs45DegreesForEveryShape) {
+    const double pi = std::acos(-1.0);
+    const int shapes[][2] = {{800, 600}, {600, 800}, {1, 1}, {1920, 200}, {37, 1000}};
+    for (const auto& s : shapes) {
+        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1]);
+        const double fovy = verticalFieldOfView(s[0], s[1]);
+        const double halfX = std::atan(std::tan(fovy * pi / 360.0) * aspectRatio(s[0], s[1]));
+        EXPECT_NEAR(halfX * 360.0 / pi, 45.0, 1e-9);
+    }
+    EXPECT_NEAR(verticalFieldOfView(500, 500), 45.0, 1e-12);
+    EXPECT_EQ(aspectRatio(800, 600), 4.0 / 3.0);
+}
+
+TEST(CameraProjection, SetUpWaitsForAWindowWithArea) {
+    ProjectionSchedule schedule;
+    EXPECT_TRUE(schedule.due(true, 800, 600));  // first draw
+    EXPECT_FALSE(schedule.due(false, 800, 600));
+    EXPECT_FALSE(schedule.due(true, 800, 0));   // collapsed while the context is set up
+    EXPECT_TRUE(schedule.pending());
+    EXPECT_FALSE(schedule.due(false, 0, 600));  // still without area, context now valid
+    EXPECT_TRUE(schedule.due(false, 640, 480)); // area again: set up although valid
+    EXPECT_FALSE(schedule.pending());
+    EXPECT_FALSE(schedule.due(false, 640, 480));
+    EXPECT_TRUE(schedule.due(true, 300, 200));  // a resize invalidates the context
+    EXPECT_FALSE(hasArea(0, 600));
+    EXPECT_FALSE(hasArea(800, 0));
+    EXPECT_TRUE(hasArea(1, 1));
+}
+
+TEST(CameraEye, EyeOrbitsTheTargetAtItsDistance) {
+    const EyePosition start = eyePosition(DEFAULT_CAMERA);
+    EXPECT_EQ(start.x, 100.0);
+    EXPECT_EQ(start.y, 0.0);
+    EXPECT_EQ(start.z, 2.0);
+
+    CameraState side = DEFAULT_CAMERA;
+    side.azimuth = 90.0f;
+    const EyePosition s = eyePosition(side);
+    EXPECT_NEAR(s.x, 0.0, 1e-12);
+    EXPECT_NEAR(s.y, 100.0, 1e-12);
+
+    const EyePosition e = eyePosition(SOMEWHERE);  // elevation 30, azimuth 200, distance 40
+    const double dx = e.x - SOMEWHERE.targetX, dy = e.y - SOMEWHERE.targetY, dz = e.z - 2.0;
+    EXPECT_NEAR(std::sqrt(dx * dx + dy * dy + dz * dz), 40.0, 1e-9);
+    EXPECT_NEAR(dz, 20.0, 1e-9);  // sin 30 x 40
+    EXPECT_LT(dx, 0.0);           // azimuth 200: behind and to the -y side
+    EXPECT_LT(dy, 0.0);
+}

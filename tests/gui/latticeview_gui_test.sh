@@ -1,0 +1,284 @@
+#!/usr/bin/env bash
+# Runs the real program in a private Xvfb server and checks what a user sees and
+# what it prints: the window, the keys, the start-up picture, and mouse drags.
+#
+# usage: latticeview_gui_test.sh LATTICEVIEW LBM_TRACE [STARTUP_PNG]
+#   LATTICEVIEW  the program under test
+#   LBM_TRACE    prints the probe reports of N steps from start-up
+#   STARTUP_PNG  optional: where to save the start-up picture (the window only)
+#
+# Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo.
+set -u
+
+LATTICEVIEW=${1:?path of latticeview}
+LBM_TRACE=${2:?path of lbm_trace}
+STARTUP_PNG=${3:-}
+
+STEPS=60            # f presses; the first non-zero probe value appears at step 46
+TOLERANCE=3         # per colour channel, for the software renderer's rounding
+
+CONVERT=convert
+[ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
+IMPORT=import
+[ -x /usr/bin/import ] && IMPORT=/usr/bin/import
+
+for tool in Xvfb xdotool xdpyinfo xwininfo "$IMPORT" "$CONVERT"; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
+done
+
+WORK=$(mktemp -d)
+XVFB_PID=
+APP_PID=
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && wait "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+PASSED=0
+FAILED=0
+pass() { echo "ok: $1"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAILED: $1"; FAILED=$((FAILED + 1)); }
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1; shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+fatal() { echo "FAILED: $1"; echo "$PASSED passed, $((FAILED + 1)) failed"; exit 1; }
+
+# wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s; false on timeout.
+wait_until() {
+    local tries=$(($1 * 10)); shift
+    while [ "$tries" -gt 0 ]; do
+        "$@" && return 0
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+# ---------------------------------------------------------------- X server
+start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$n"
+        if wait_until 10 xdpyinfo >/dev/null 2>&1; then return 0; fi
+        kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
+    done
+    return 1
+}
+start_xvfb || fatal "could not start Xvfb"
+export LIBGL_ALWAYS_SOFTWARE=1
+
+OUT="$WORK/stdout.txt"
+"$LATTICEVIEW" >"$OUT" 2>"$WORK/stderr.txt" &
+APP_PID=$!
+
+find_window() { WID=$(xdotool search --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+WID=
+wait_until 15 find_window || fatal "no window titled World appeared"
+
+# ---------------------------------------------------------------- window
+geometry=$(xwininfo -id "$WID")
+field() { echo "$geometry" | awk -F: -v k="$1" '$1 ~ k { gsub(/ /, "", $2); print $2 }'; }
+WIN_X=$(field 'Absolute upper-left X')
+WIN_Y=$(field 'Absolute upper-left Y')
+W=$(field 'Width')
+H=$(field 'Height')
+check "window titled World" [ "$(xdotool getwindowname "$WID")" = "World" ]
+check "window is 800 x 600 (got ${W} x ${H})" [ "${W}x${H}" = 800x600 ]
+check "window at (100, 100) (got ($WIN_X, $WIN_Y))" [ "$WIN_X,$WIN_Y" = 100,100 ]
+[ "${W}x${H}" = 800x600 ] || fatal "cannot analyse pictures of a window of the wrong size"
+
+# ---------------------------------------------------------------- pictures
+# shot NAME: the window's pixels, once two captures 0.15 s apart agree (the
+# frame timer redraws every 25 ms). Writes NAME.png and NAME.rgb (raw pixels).
+shot() {
+    local previous= current tries=20
+    while [ "$tries" -gt 0 ]; do
+        "$IMPORT" -window root "$WORK/root.png" 2>/dev/null &&
+            "$CONVERT" "$WORK/root.png" -crop "${W}x${H}+${WIN_X}+${WIN_Y}" +repage -depth 8 "$WORK/$1.png" &&
+            "$CONVERT" "$WORK/$1.png" -depth 8 "rgb:$WORK/$1.rgb" || return 1
+        current=$(md5sum <"$WORK/$1.rgb")
+        [ "$current" = "$previous" ] && return 0
+        previous=$current
+        sleep 0.15
+        tries=$((tries - 1))
+    done
+    return 1
+}
+same_picture() { cmp -s "$WORK/$1.rgb" "$WORK/$2.rgb"; }
+
+# lit_pixels NAME: "x y r g b" for every pixel that is not black.
+lit_pixels() {
+    "$CONVERT" "$WORK/$1.png" -depth 8 txt:- |
+        awk 'NR > 1 && $3 != "#000000" {
+                 split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",")
+                 print p[1], p[2], v[1], v[2], v[3] }'
+}
+
+# Colours, lit: the points carry no normal, so they use the default (0, 0, 1);
+# the light is directional from (1, 1, 1), fixed in the world; the global
+# ambient is 0.2 and the light's own ambient and specular are 0. Colour
+# material makes the point's colour its ambient and diffuse reflectance:
+#   lit = colour * (0.2 + N.L) = colour * (0.2 + 1/sqrt(3))
+LIT=$(awk 'BEGIN { printf "%.9f", 0.2 + 1 / sqrt(3) }')
+channel() { awk -v c="$1" -v f="$LIT" 'BEGIN { printf "%d", int(255 * c * f + 0.5) }'; }
+BLUE_R=$(channel 0.1); BLUE_G=$(channel 0.6); BLUE_B=$(channel 1.0)
+GREEN_G=$(channel 0.42)   # the source's intensity is its green component
+
+# project U V: window pixel "x y" (y down from the window's top) of the vertex
+# (0, U, V) of layer 0 with the start-up camera.
+project() {
+    awk -v u="$1" -v v="$2" -v W="$W" -v H="$H" 'BEGIN {
+        pi = atan2(0, -1)
+        # Lattice::draw: translate (1, 0, 0) for layer 0, then the half turn
+        # about z maps (x, y, z) to (-x, -y, z).
+        wx = -1; wy = -u; wz = v
+        # Eye (100, 0, 2) looking at (0, 0, 2) with +z up: forward is -x,
+        # right = forward x up = (0, 1, 0), camera up = (0, 0, 1).
+        right = wy - 0; up = wz - 2; depth = 100 - wx
+        # Horizontal field of view 45 degrees: tan(fovx/2) = tan(22.5);
+        # fovy = 2 atan(tan(22.5) * H / W), so tan(fovy/2) = tan(22.5) * H / W.
+        tx = sin(pi / 8) / cos(pi / 8); ty = tx * H / W
+        xn = right / (depth * tx); yn = up / (depth * ty)
+        xw = (xn + 1) * W / 2; yw = (yn + 1) * H / 2     # GL window coordinates, y up
+        printf "%d %d\n", int(xw), H - 1 - int(yw)         # pixel holding the vertex, y down
+    }'
+}
+
+near() {  # near R G B R0 G0 B0
+    local d
+    for d in $(($1 - $4)) $(($2 - $5)) $(($3 - $6)); do
+        [ "${d#-}" -le "$TOLERANCE" ] || return 1
+    done
+}
+count_colour() {  # count_colour NAME R G B
+    lit_pixels "$1" | awk -v r="$2" -v g="$3" -v b="$4" -v t="$TOLERANCE" '
+        function a(x) { return x < 0 ? -x : x }
+        a($3 - r) <= t && a($4 - g) <= t && a($5 - b) <= t { n++ } END { print n + 0 }'
+}
+count_green() {  # pixels with a green component only
+    lit_pixels "$1" | awk -v t="$TOLERANCE" '$3 <= t && $5 <= t && $4 > t { n++ } END { print n + 0 }'
+}
+pixel() { lit_pixels "$1" | awk -v x="$2" -v y="$3" '$1 == x && $2 == y { print $3, $4, $5 }'; }
+
+# ---------------------------------------------------------------- start-up picture
+shot startup || fatal "no stable picture of the window"
+[ -n "$STARTUP_PNG" ] && cp "$WORK/startup.png" "$STARTUP_PNG"
+
+blue=$(count_colour startup "$BLUE_R" "$BLUE_G" "$BLUE_B")
+check "2499 light-blue points ($BLUE_R,$BLUE_G,$BLUE_B) at start-up (got $blue)" [ "$blue" -eq 2499 ]
+lit=$(lit_pixels startup | wc -l)
+check "nothing else lit but 2499 + 9 pixels (got $lit)" [ "$lit" -eq 2508 ]
+
+# The source, column 49 and row 49: u = v = -25 + 49 = 24. A point of size 3
+# (odd) covers the 3 x 3 pixels centred on the pixel holding the vertex.
+read -r SX SY < <(project 24 24)
+green_block_ok() {
+    local dx dy rgb
+    for dy in -1 0 1; do
+        for dx in -1 0 1; do
+            rgb=$(pixel startup $((SX + dx)) $((SY + dy)))
+            [ -n "$rgb" ] || { echo "  pixel ($((SX + dx)), $((SY + dy))) is black"; return 1; }
+            # shellcheck disable=SC2086
+            near $rgb 0 "$GREEN_G" 0 || { echo "  pixel ($((SX + dx)), $((SY + dy))) is $rgb"; return 1; }
+        done
+    done
+}
+check "green 3x3 point (0,$GREEN_G,0) centred at window pixel ($SX, $SY)" green_block_ok
+green=$(count_green startup)
+check "exactly 9 green pixels at start-up (got $green)" [ "$green" -eq 9 ]
+
+# Orientation: column 0 lies on the right, row 0 at the bottom.
+corner_is_blue() {  # corner_is_blue U V
+    local x y rgb
+    read -r x y < <(project "$1" "$2")
+    rgb=$(pixel startup "$x" "$y")
+    # shellcheck disable=SC2086
+    [ -n "$rgb" ] && near $rgb "$BLUE_R" "$BLUE_G" "$BLUE_B"
+}
+check "light-blue point of column 0, row 0 at window pixel $(project -25 -25 | tr ' ' ,)" corner_is_blue -25 -25
+check "light-blue point of column 49, row 0 at window pixel $(project 24 -25 | tr ' ' ,)" corner_is_blue 24 -25
+check "light-blue point of column 0, row 49 at window pixel $(project -25 24 | tr ' ' ,)" corner_is_blue -25 24
+
+# ---------------------------------------------------------------- mouse
+xdotool mousemove --window "$WID" 400 300
+sleep 0.1
+xdotool mousedown 1
+sleep 0.2
+xdotool mouseup 1
+sleep 0.2
+shot click || fatal "no stable picture after a click"
+check "a push and release without motion leaves the picture unchanged" same_picture startup click
+
+# A left drag orbits. The points carry the default normal and the light is
+# fixed in the world, so they keep their lit colours from the new angle.
+# Moving back to the press point before the release restores the camera of
+# the push.
+xdotool mousedown 1
+sleep 0.1
+xdotool mousemove --window "$WID" 520 340
+sleep 0.3
+shot dragged || fatal "no stable picture during a drag"
+check "a left drag changes the picture" eval '! same_picture startup dragged'
+blue=$(count_colour dragged "$BLUE_R" "$BLUE_G" "$BLUE_B")
+check "after orbiting still 2499 light-blue points in the same colour (got $blue)" [ "$blue" -eq 2499 ]
+green=$(count_colour dragged 0 "$GREEN_G" 0)
+check "after orbiting still 9 green pixels in the same colour (got $green)" [ "$green" -eq 9 ]
+xdotool mousemove --window "$WID" 400 300
+sleep 0.3
+xdotool mouseup 1
+sleep 0.2
+shot restored || fatal "no stable picture after the drag"
+check "dragging back to the press point restores the picture" same_picture startup restored
+
+# ---------------------------------------------------------------- keys without effect
+xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
+xdotool key --delay 50 Escape a space Return Tab Left F1 x
+sleep 0.5
+check "Escape and other keys leave the program running" kill -0 "$APP_PID"
+check "Escape and other keys leave the window open" find_window
+check "Escape and other keys print nothing" [ ! -s "$OUT" ]
+
+# ---------------------------------------------------------------- f: time steps
+"$LBM_TRACE" "$STEPS" >"$WORK/expected.txt" || fatal "lbm_trace failed"
+reports() { grep -c '^Lattice 9: ' "$OUT"; }
+reports_reached() { [ "$(reports)" -ge "$STEPS" ]; }
+# Shift+F runs a step too: the toolkit reports letter keys in lower case.
+keys=(shift+f)
+for ((i = 1; i < STEPS; i++)); do keys+=(f); done
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key --delay 20 "${keys[@]}"
+wait_until 30 reports_reached
+sleep 0.3
+check "$STEPS presses of f print $STEPS reports (got $(reports))" [ "$(reports)" -eq "$STEPS" ]
+check "the reports equal lbm_trace $STEPS byte for byte" cmp -s "$OUT" "$WORK/expected.txt"
+
+shot stepped || fatal "no stable picture after the steps"
+green=$(count_green stepped)
+check "after $STEPS steps more green pixels show (got $green, 9 at start-up)" [ "$green" -gt 9 ]
+
+# ---------------------------------------------------------------- q
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key q
+exited() { ! kill -0 "$APP_PID" 2>/dev/null; }
+if wait_until 10 exited; then
+    wait "$APP_PID"
+    status=$?
+    APP_PID=
+    check "q ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
+else
+    fail "q ends the program"
+fi
+check "after q the output holds all $STEPS reports and nothing more" cmp -s "$OUT" "$WORK/expected.txt"
+
+if [ -s "$WORK/stderr.txt" ]; then
+    echo "program's standard error:"; cat "$WORK/stderr.txt"
+fi
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]

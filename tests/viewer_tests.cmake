@@ -1,0 +1,13 @@
+# Tests of the viewer: the camera arithmetic without a display, and the real
+# program under Xvfb.
+
+add_executable(camera_test ${CMAKE_CURRENT_SOURCE_DIR}/camera_test.cpp)
+target_link_libraries(camera_test PRIVATE lbm_camera GTest::gtest_main)
+gtest_discover_tests(camera_test TEST_PREFIX "camera.")
+
+if(LBM_GUI_TESTS)
+  add_test(NAME gui_latticeview
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/gui/latticeview_gui_test.sh
+      $<TARGET_FILE:latticeview> $<TARGET_FILE:lbm_trace>)
+  set_tests_properties(gui_latticeview PROPERTIES TIMEOUT 240)
+endif()
