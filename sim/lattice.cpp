@@ -1,5 +1,6 @@
 #include "lattice.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
@@ -41,8 +42,7 @@ void Lattice::injectSource(int x, int y, int layerIndex, float value, float spac
 }
 
 void Lattice::step() {
-    collide();
-    stream();
+    collideAndStream();
     printProbe();
 }
 
@@ -143,67 +143,105 @@ constexpr int COLLISION_GROUP = 4;
 
 }  // namespace
 
-// BGK collision. A cell's collision reads and writes that cell alone, so cells
-// are taken in groups, from the last storage index down.
-void Lattice::collide() {
-    const double omega = static_cast<float>(1.0 / static_cast<double>(tau));
-    for (int layerIndex = 0; layerIndex < NUM_LAYERS; ++layerIndex) {
-        Cell* const* cells = layers[layerIndex]->cells;
-        int index = GRID_SIZE * GRID_SIZE;
-        float density[COLLISION_GROUP];
-        float weighted[COLLISION_GROUP];
-        for (; index >= COLLISION_GROUP; index -= COLLISION_GROUP) {
-            Cell* const* group = cells + index - COLLISION_GROUP;
-            sumLinks<COLLISION_GROUP>(group, density, weighted);
-            for (int c = COLLISION_GROUP - 1; c >= 0; --c) collideCell(*group[c], density[c], weighted[c], omega);
-        }
-        for (; index >= 1; --index) {
-            sumLinks<1>(cells + index - 1, density, weighted);
-            collideCell(*cells[index - 1], density[0], weighted[0], omega);
-        }
-    }
-}
-
 namespace {
+
+constexpr int TOTAL_ROWS = NUM_LAYERS * GRID_SIZE;
 
 // The facing population after an offer of p: p only when strictly greater, so
 // neither an equal value nor a NaN on either side replaces it. Written as a
 // select so it needs no data-dependent branch.
 inline float raised(float current, float p) { return p > current ? p : current; }
 
+// Collision of cells [begin, end) of one layer. A cell's collision reads and
+// writes that cell alone, so the order of cells does not matter; they go in
+// groups whose summation chains overlap.
+void collideCells(Cell* const* cells, int begin, int end, double omega) {
+    float density[COLLISION_GROUP];
+    float weighted[COLLISION_GROUP];
+    int index = begin;
+    for (; index + COLLISION_GROUP <= end; index += COLLISION_GROUP) {
+        sumLinks<COLLISION_GROUP>(cells + index, density, weighted);
+        for (int c = 0; c < COLLISION_GROUP; ++c) collideCell(*cells[index + c], density[c], weighted[c], omega);
+    }
+    for (; index < end; ++index) {
+        sumLinks<1>(cells + index, density, weighted);
+        collideCell(*cells[index], density[0], weighted[0], omega);
+    }
+}
+
+// Streaming of one cell. The links go in reflected order; link j of a
+// neighbour is the one facing this cell's link REFLECTED[j]. The cell's own
+// intensity changes during its visit only through itself (the rest link and
+// the links without neighbour), so it is accumulated locally.
+inline void streamCell(Cell* cell) {
+    float own = cell->intensity;
+#pragma GCC unroll 19
+    for (int j = 0; j < NUM_DIRECTIONS; ++j) {
+        Link& link = cell->links[REFLECTED[j]];
+        const float p = link.fPost;
+        Cell* neighbour = link.neighbour;
+        link.f = p;
+        link.fPost = 0.0f;
+        if (neighbour == nullptr) {
+            own = own + p;
+        } else if (neighbour == cell) {
+            own = own + p;
+            Link& facing = cell->links[j];
+            facing.f = raised(facing.f, p);
+        } else {
+            neighbour->intensity = neighbour->intensity + p;
+            Link& facing = neighbour->links[j];
+            facing.f = raised(facing.f, p);
+        }
+    }
+    cell->intensity = own;
+}
+
 }  // namespace
 
-// Streaming in storage order. Within a cell the links go in reflected order;
-// link j of a neighbour is the one facing this cell's link REFLECTED[j]. The
-// cell's own intensity only changes during its own visit through the rest link
-// and the links without neighbour, so it is accumulated locally.
-void Lattice::stream() {
-    for (int layerIndex = 0; layerIndex < NUM_LAYERS; ++layerIndex) {
-        Cell* const* cells = layers[layerIndex]->cells;
-        for (int index = 0; index < GRID_SIZE * GRID_SIZE; ++index) {
-            Cell* cell = cells[index];
-            float own = cell->intensity;
-#pragma GCC unroll 19
-            for (int j = 0; j < NUM_DIRECTIONS; ++j) {
-                Link& link = cell->links[REFLECTED[j]];
-                const float p = link.fPost;
-                Cell* neighbour = link.neighbour;
-                link.f = p;
-                link.fPost = 0.0f;
-                if (neighbour == nullptr) {
-                    own = own + p;
-                } else if (neighbour == cell) {
-                    own = own + p;
-                    Link& facing = cell->links[j];
-                    facing.f = raised(facing.f, p);
-                } else {
-                    neighbour->intensity = neighbour->intensity + p;
-                    Link& facing = neighbour->links[j];
-                    facing.f = raised(facing.f, p);
-                }
-            }
-            cell->intensity = own;
+// omega = 1 / tau, the same for every link of every cell.
+double Lattice::omega() const { return static_cast<float>(1.0 / static_cast<double>(tau)); }
+
+// Rows are numbered across layers: row r of layer l is row l * GRID_SIZE + r.
+void Lattice::collideRows(int firstRow, int endRow) {
+    const double relaxation = omega();
+    for (int row = firstRow; row < endRow;) {
+        const int layerIndex = row / GRID_SIZE;
+        const int layerEnd = std::min(endRow, (layerIndex + 1) * GRID_SIZE);
+        const int begin = (row - layerIndex * GRID_SIZE) * GRID_SIZE;
+        const int end = (layerEnd - layerIndex * GRID_SIZE) * GRID_SIZE;
+        collideCells(layers[layerIndex]->cells, begin, end, relaxation);
+        row = layerEnd;
+    }
+}
+
+void Lattice::streamRows(int firstRow, int endRow) {
+    for (int row = firstRow; row < endRow; ++row) {
+        Cell* const* cells = layers[row / GRID_SIZE]->cells + (row % GRID_SIZE) * GRID_SIZE;
+        for (int column = 0; column < GRID_SIZE; ++column) streamCell(cells[column]);
+    }
+}
+
+void Lattice::collide() { collideRows(0, TOTAL_ROWS); }
+
+void Lattice::stream() { streamRows(0, TOTAL_ROWS); }
+
+// The two phases interleaved row by row, while a row's cells are still in
+// cache. Streaming a cell raises populations of its neighbours, so every cell
+// it reaches must have collided before: the next row of the same layer and,
+// with several layers, the layer above. Collision reads nothing else that
+// streaming writes, so the result is that of a whole collision pass followed
+// by a whole streaming pass.
+void Lattice::collideAndStream() {
+    constexpr int ROWS_AHEAD = NUM_LAYERS > 1 ? GRID_SIZE + 1 : 1;
+    int collided = 0;
+    for (int row = 0; row < TOTAL_ROWS; ++row) {
+        const int needed = std::min(row + ROWS_AHEAD + 1, TOTAL_ROWS);
+        if (needed > collided) {
+            collideRows(collided, needed);
+            collided = needed;
         }
+        streamRows(row, row + 1);
     }
 }
 
