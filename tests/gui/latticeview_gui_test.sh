@@ -45,7 +45,12 @@ check() {  # check DESCRIPTION COMMAND...
     local what=$1; shift
     if "$@"; then pass "$what"; else fail "$what"; fi
 }
-fatal() { echo "FAILED: $1"; echo "$PASSED passed, $((FAILED + 1)) failed"; exit 1; }
+fatal() {
+    echo "FAILED: $1"
+    [ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
+    echo "$PASSED passed, $((FAILED + 1)) failed"
+    exit 1
+}
 
 # wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s; false on timeout.
 wait_until() {
@@ -59,19 +64,16 @@ wait_until() {
 }
 
 # ---------------------------------------------------------------- X server
+# The server picks a free display number itself (-displayfd), so that tests
+# running side by side never share one.
 start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        if wait_until 10 xdpyinfo >/dev/null 2>&1; then return 0; fi
-        kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=
-    done
-    return 1
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    wait_until 10 test -s "$WORK/display" || return 1
+    export DISPLAY=":$(head -n 1 "$WORK/display")"
+    wait_until 10 xdpyinfo >/dev/null 2>&1
 }
-start_xvfb || fatal "could not start Xvfb"
+start_xvfb || { cat "$WORK/xvfb.log"; fatal "could not start Xvfb"; }
 export LIBGL_ALWAYS_SOFTWARE=1
 
 OUT="$WORK/stdout.txt"
@@ -79,8 +81,11 @@ OUT="$WORK/stdout.txt"
 APP_PID=$!
 
 find_window() { WID=$(xdotool search --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+running() { kill -0 "$APP_PID" 2>/dev/null; }
+window_or_ended() { find_window || ! running; }
 WID=
-wait_until 15 find_window || fatal "no window titled World appeared"
+wait_until 20 window_or_ended
+find_window || fatal "no window titled World appeared (program running: $(running && echo yes || echo no))"
 
 # ---------------------------------------------------------------- window
 geometry=$(xwininfo -id "$WID")
@@ -242,7 +247,7 @@ check "dragging back to the press point restores the picture" same_picture start
 xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
 xdotool key --delay 50 Escape a space Return Tab Left F1 x
 sleep 0.5
-check "Escape and other keys leave the program running" kill -0 "$APP_PID"
+check "Escape and other keys leave the program running" running
 check "Escape and other keys leave the window open" find_window
 check "Escape and other keys print nothing" [ ! -s "$OUT" ]
 
@@ -267,7 +272,7 @@ check "after $STEPS steps more green pixels show (got $green, 9 at start-up)" [ 
 # ---------------------------------------------------------------- q
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key q
-exited() { ! kill -0 "$APP_PID" 2>/dev/null; }
+exited() { ! running; }
 if wait_until 10 exited; then
     wait "$APP_PID"
     status=$?
