@@ -3,6 +3,7 @@
 // Prints cell updates per second and the ratio of the step to the floor.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -126,16 +127,30 @@ BENCHMARK(BM_Collide);
 BENCHMARK(BM_Stream);
 BENCHMARK(BM_Floor);
 
-// Console output plus the per-iteration times, for the ratio printed at the end.
+// Console output plus the time per iteration of every repetition, for the
+// figures printed at the end (the median over repetitions).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                samples[run.run_name.function_name].push_back(run.real_accumulated_time /
+                                                              static_cast<double>(run.iterations));
     }
-    std::map<std::string, double> seconds;
+
+    // Median seconds per iteration of a benchmark, or 0 when it did not run.
+    double seconds(const std::string& name) const {
+        const auto found = samples.find(name);
+        if (found == samples.end()) return 0.0;
+        std::vector<double> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> samples;
 };
 
 }  // namespace
@@ -153,15 +168,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto step = reporter.seconds.find("BM_Step");
-    const auto floor = reporter.seconds.find("BM_Floor");
-    if (step != reporter.seconds.end()) {
-        std::fprintf(stderr, "step: %.1f us, %.3g cell updates per second\n", step->second * 1e6,
-                     CELLS / step->second);
-    }
-    if (step != reporter.seconds.end() && floor != reporter.seconds.end()) {
-        std::fprintf(stderr, "floor: %.1f us; step / floor = %.2f\n", floor->second * 1e6,
-                     step->second / floor->second);
+    const double step = reporter.seconds("BM_Step");
+    const double floor = reporter.seconds("BM_Floor");
+    if (step > 0.0) std::fprintf(stderr, "step: %.1f us, %.3g cell updates per second\n", step * 1e6, CELLS / step);
+    if (step > 0.0 && floor > 0.0) {
+        std::fprintf(stderr, "floor: %.1f us; step / floor = %.2f\n", floor * 1e6, step / floor);
     }
     return 0;
 }

@@ -48,6 +48,11 @@ void Lattice::step() {
 
 namespace {
 
+// The wiring of a lattice is made by its constructor and never changes; the
+// step relies on two of its facts. With a single layer no link with a layer
+// step has a neighbour. Only the rest link leads to its own cell.
+constexpr bool neverLinked(int i) { return NUM_LAYERS == 1 && OFFSETS[i].dz != 0; }
+
 // fEq and fPost of every link: diff = f - fEq in float, fPost = f - omega * diff
 // in double, rounded to float once.
 #if defined(__SSE2__)
@@ -99,13 +104,48 @@ namespace {
 // Density and length-weighted population sum of each cell of a group, over the
 // linked links in link order. The cells' sums are independent chains; running
 // them side by side lets them overlap.
+#if defined(__SSE2__)
+// Both sums of a cell in one register: length and f are neighbours in a link,
+// so one load gives (length, f), and multiplying the low lane alone gives
+// (length * f, f), exact in double. Added to (weighted, density) and rounded
+// to float per lane, as the scalar formulas do.
+static_assert(offsetof(Link, f) == offsetof(Link, length) + sizeof(float), "length and f must be adjacent");
+
 template <int N>
 inline void sumLinks(Cell* const* group, float* density, float* weighted) {
-    for (int c = 0; c < N; ++c) density[c] = weighted[c] = 0.0f;
+    __m128d sums[N];
+    __m128 rounded[N];
+    for (int c = 0; c < N; ++c) {
+        sums[c] = _mm_setzero_pd();
+        rounded[c] = _mm_setzero_ps();
+    }
 #pragma GCC unroll 19
     for (int i = 0; i < NUM_DIRECTIONS; ++i) {
+        if (neverLinked(i)) continue;
 #pragma GCC unroll 4
         for (int c = 0; c < N; ++c) {
+            const Link& link = group[c]->links[i];
+            if (link.neighbour != nullptr) {
+                const __m128d lengthAndF =
+                    _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&link.length))));
+                const __m128d fAndLength = _mm_castsi128_pd(_mm_shuffle_epi32(_mm_castpd_si128(lengthAndF), 0x4E));
+                const __m128d terms = _mm_mul_sd(lengthAndF, fAndLength);  // (length * f, f)
+                rounded[c] = _mm_cvtpd_ps(_mm_add_pd(sums[c], terms));
+                sums[c] = _mm_cvtps_pd(rounded[c]);
+            }
+        }
+    }
+    for (int c = 0; c < N; ++c) {
+        weighted[c] = _mm_cvtss_f32(rounded[c]);
+        density[c] = _mm_cvtss_f32(_mm_shuffle_ps(rounded[c], rounded[c], 1));
+    }
+}
+#else
+template <int N>
+inline void sumLinks(Cell* const* group, float* density, float* weighted) {
+    for (int c = 0; c < N; ++c) {
+        density[c] = weighted[c] = 0.0f;
+        for (int i = 0; i < NUM_DIRECTIONS; ++i) {
             const Link& link = group[c]->links[i];
             if (link.neighbour != nullptr) {
                 density[c] = density[c] + link.f;
@@ -115,6 +155,7 @@ inline void sumLinks(Cell* const* group, float* density, float* weighted) {
         }
     }
 }
+#endif
 
 // Stores density and speed, then relaxes every link toward the equilibrium of
 // its class, formed once per class.
@@ -139,6 +180,7 @@ inline void collideCell(Cell& cell, float density, float weighted, double omega)
     relax(cell, equilibrium, omega);
 }
 
+// Cells whose collision runs side by side.
 constexpr int COLLISION_GROUP = 4;
 
 }  // namespace
@@ -179,15 +221,18 @@ inline void streamCell(Cell* cell) {
     for (int j = 0; j < NUM_DIRECTIONS; ++j) {
         Link& link = cell->links[REFLECTED[j]];
         const float p = link.fPost;
-        Cell* neighbour = link.neighbour;
         link.f = p;
         link.fPost = 0.0f;
+        if (neverLinked(REFLECTED[j])) {
+            own = own + p;
+            continue;
+        }
+        Cell* neighbour = link.neighbour;
         if (neighbour == nullptr) {
             own = own + p;
-        } else if (neighbour == cell) {
+        } else if (j == 0) {
+            // The rest link: its own cell, where p never exceeds the value just stored.
             own = own + p;
-            Link& facing = cell->links[j];
-            facing.f = raised(facing.f, p);
         } else {
             neighbour->intensity = neighbour->intensity + p;
             Link& facing = neighbour->links[j];
