@@ -47,6 +47,8 @@ check() {  # check DESCRIPTION COMMAND...
 }
 fatal() {
     echo "FAILED: $1"
+    echo "display: ${DISPLAY:-none}"
+    [ -s "$WORK/xvfb.log" ] && { echo "X server's log:"; cat "$WORK/xvfb.log"; }
     [ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
     echo "$PASSED passed, $((FAILED + 1)) failed"
     exit 1
@@ -67,7 +69,9 @@ wait_until() {
 # The server picks a free display number itself (-displayfd), so that tests
 # running side by side never share one.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    # -noreset: without it the server resets when its last client (the
+    # readiness probe below) disconnects, and refuses connections meanwhile.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     wait_until 10 test -s "$WORK/display" || return 1
     export DISPLAY=":$(head -n 1 "$WORK/display")"

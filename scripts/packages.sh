@@ -1,0 +1,27 @@
+# Sourced by the other scripts: installs the Debian packages a command needs,
+# through apt-get, as root or through sudo, when any of them is missing.
+
+# Building the program.
+BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri)
+# Building and running every test and the benchmark: a second compiler, the
+# test and benchmark libraries, and a virtual X server with the tools that
+# drive it and read its pixels.
+TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils)
+
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "missing packages: ${missing[*]} (run as root or install sudo)" >&2; return 1; }
+        sudo=(sudo)
+    fi
+    echo "installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}

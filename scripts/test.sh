@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test in three builds:
+# g++ (also builds the benchmark), clang++, and g++ with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Each build also tests a two-layer lattice and
+# runs the program itself under a virtual X server.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/packages.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+jobs=$(nproc)
+failed=()
+
+run_build() {  # run_build NAME CMAKE-ARGUMENTS...
+    local name=$1; shift
+    local build="$root/build/test-$name"
+    echo "=== $name: configure and build"
+    if ! { cmake -S "$root" -B "$build" "$@" >/dev/null && cmake --build "$build" -j "$jobs"; }; then
+        failed+=("$name (build)")
+        return
+    fi
+    echo "=== $name: test"
+    ctest --test-dir "$build" --output-on-failure -j "$jobs" || failed+=("$name (tests)")
+}
+
+run_build gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
+run_build clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DLBM_BUILD_BENCH=OFF
+run_build sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
+    -DLBM_BUILD_BENCH=OFF
+
+if [ "${#failed[@]}" -ne 0 ]; then
+    echo "FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "all builds passed"
