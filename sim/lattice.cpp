@@ -1,6 +1,5 @@
 #include "lattice.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
@@ -42,11 +41,17 @@ void Lattice::injectSource(int x, int y, int layerIndex, float value, float spac
 }
 
 void Lattice::step() {
-    collideAndStream();
+    collide();
+    stream();
     printProbe();
 }
 
 namespace {
+
+constexpr int CELLS_PER_LAYER = GRID_SIZE * GRID_SIZE;
+
+// Cells whose collision runs side by side.
+constexpr int COLLISION_GROUP = 4;
 
 // The wiring of a lattice is made by its constructor and never changes; the
 // step relies on two of its facts. With a single layer no link with a layer
@@ -96,10 +101,6 @@ inline void relax(Cell& cell, const float* equilibrium, double omega) {
     }
 }
 #endif
-
-}  // namespace
-
-namespace {
 
 // Density and length-weighted population sum of each cell of a group, over the
 // linked links in link order. The cells' sums are independent chains; running
@@ -180,15 +181,6 @@ inline void collideCell(Cell& cell, float density, float weighted, double omega)
     relax(cell, equilibrium, omega);
 }
 
-// Cells whose collision runs side by side.
-constexpr int COLLISION_GROUP = 4;
-
-}  // namespace
-
-namespace {
-
-constexpr int TOTAL_ROWS = NUM_LAYERS * GRID_SIZE;
-
 // The facing population after an offer of p: p only when strictly greater, so
 // neither an equal value nor a NaN on either side replaces it. Written as a
 // select so it needs no data-dependent branch.
@@ -197,7 +189,7 @@ inline float raised(float current, float p) { return p > current ? p : current; 
 // Collision of cells [begin, end) of one layer. A cell's collision reads and
 // writes that cell alone, so the order of cells does not matter; they go in
 // groups whose summation chains overlap.
-void collideCells(Cell* const* cells, int begin, int end, double omega) {
+void collideRange(Cell* const* cells, int begin, int end, double omega) {
     float density[COLLISION_GROUP];
     float weighted[COLLISION_GROUP];
     int index = begin;
@@ -244,50 +236,18 @@ inline void streamCell(Cell* cell) {
 
 }  // namespace
 
-// omega = 1 / tau, the same for every link of every cell.
-double Lattice::omega() const { return static_cast<float>(1.0 / static_cast<double>(tau)); }
-
-// Rows are numbered across layers: row r of layer l is row l * GRID_SIZE + r.
-void Lattice::collideRows(int firstRow, int endRow) {
-    const double relaxation = omega();
-    for (int row = firstRow; row < endRow;) {
-        const int layerIndex = row / GRID_SIZE;
-        const int layerEnd = std::min(endRow, (layerIndex + 1) * GRID_SIZE);
-        const int begin = (row - layerIndex * GRID_SIZE) * GRID_SIZE;
-        const int end = (layerEnd - layerIndex * GRID_SIZE) * GRID_SIZE;
-        collideCells(layers[layerIndex]->cells, begin, end, relaxation);
-        row = layerEnd;
-    }
+// BGK collision of every cell. omega = 1 / tau is the same for every link of
+// every cell.
+void Lattice::collide() {
+    const double omega = static_cast<float>(1.0 / static_cast<double>(tau));
+    for (LatticeLayer* layer : layers) collideRange(layer->cells, 0, CELLS_PER_LAYER, omega);
 }
 
-void Lattice::streamRows(int firstRow, int endRow) {
-    for (int row = firstRow; row < endRow; ++row) {
-        Cell* const* cells = layers[row / GRID_SIZE]->cells + (row % GRID_SIZE) * GRID_SIZE;
-        for (int column = 0; column < GRID_SIZE; ++column) streamCell(cells[column]);
-    }
-}
-
-void Lattice::collide() { collideRows(0, TOTAL_ROWS); }
-
-void Lattice::stream() { streamRows(0, TOTAL_ROWS); }
-
-// The two phases interleaved row by row, while a row's cells are still in
-// cache. Streaming a cell raises populations of its neighbours, so every cell
-// it reaches must have collided before: the next row of the same layer and,
-// with several layers, the layer above. Collision reads nothing else that
-// streaming writes, so the result is that of a whole collision pass followed
-// by a whole streaming pass.
-void Lattice::collideAndStream() {
-    constexpr int ROWS_AHEAD = NUM_LAYERS > 1 ? GRID_SIZE + 1 : 1;
-    int collided = 0;
-    for (int row = 0; row < TOTAL_ROWS; ++row) {
-        const int needed = std::min(row + ROWS_AHEAD + 1, TOTAL_ROWS);
-        if (needed > collided) {
-            collideRows(collided, needed);
-            collided = needed;
-        }
-        streamRows(row, row + 1);
-    }
+// Streaming, layer by layer, each in storage order: rows from 0 up, columns
+// from 0 up.
+void Lattice::stream() {
+    for (LatticeLayer* layer : layers)
+        for (Cell* cell : layer->cells) streamCell(cell);
 }
 
 void Lattice::printProbe() const {

@@ -29,19 +29,12 @@ public:
     // The two phases of a step, each over the whole lattice.
     void collide();
     void stream();
-    // Both phases with the result of collide() then stream(), in one sweep.
-    void collideAndStream();
 
     // Ten lines for columns 0..9 of row 9 of layer 0, then an empty line; flushes stdout.
     void printProbe() const;
 
     // Draws the cells as points with OpenGL; defined by the viewer.
     void draw() const;
-
-private:
-    double omega() const;
-    void collideRows(int firstRow, int endRow);
-    void streamRows(int firstRow, int endRow);
 };
 
 // The system's lattice and source, as the program builds them at start-up.

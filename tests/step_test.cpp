@@ -202,17 +202,6 @@ TEST(Step, PhasesMatchALiteralStepBitForBitFromStartUp) {
     EXPECT_TRUE(std::isnan(at(*fast, 0, 9)->intensity));
 }
 
-TEST(Step, InterleavedPhasesMatchALiteralStepFromStartUp) {
-    auto fast = startupLattice();
-    auto literal = startupLattice();
-    for (int n = 1; n <= 150; ++n) {
-        fast->collideAndStream();
-        reference::collide(*literal);
-        reference::stream(*literal);
-        ASSERT_EQ(reference::firstDifference(*fast, *literal), "") << "step " << n;
-    }
-}
-
 // Populations everywhere, negative ones included, so every cell and every
 // wiring case works in every step.
 void fillIrregularly(Lattice& a, Lattice& b, unsigned seed) {
@@ -231,20 +220,17 @@ void fillIrregularly(Lattice& a, Lattice& b, unsigned seed) {
         }
 }
 
-TEST(Step, BothWaysMatchALiteralStepFromAnIrregularState) {
-    Lattice phases(0.9f, 0.5f);
-    Lattice interleaved(0.9f, 0.5f);
+TEST(Step, PhasesMatchALiteralStepFromAnIrregularState) {
+    Lattice fast(0.9f, 0.5f);
     Lattice literal(0.9f, 0.5f);
-    fillIrregularly(phases, literal, 12345);
-    fillIrregularly(interleaved, literal, 12345);
+    fillIrregularly(fast, literal, 12345);
     for (int n = 1; n <= 5; ++n) {
-        phases.collide();
-        phases.stream();
-        interleaved.collideAndStream();
+        fast.collide();
         reference::collide(literal);
+        ASSERT_EQ(reference::firstDifference(fast, literal), "") << "collision of step " << n;
+        fast.stream();
         reference::stream(literal);
-        ASSERT_EQ(reference::firstDifference(phases, literal), "") << "phases, step " << n;
-        ASSERT_EQ(reference::firstDifference(interleaved, literal), "") << "interleaved, step " << n;
+        ASSERT_EQ(reference::firstDifference(fast, literal), "") << "streaming of step " << n;
     }
 }
 
