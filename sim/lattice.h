@@ -24,7 +24,9 @@ public:
     // Coordinates outside the lattice change nothing.
     void injectSource(int x, int y, int layerIndex, float value, float spacing);
 
-    // One BGK collision over every cell, one streaming pass, then the probe report.
+    // One BGK collision over every cell, one streaming pass, then the probe
+    // report. Relies on the wiring that the constructor made: links are never
+    // rewired afterwards.
     void step();
     // The two phases of a step, each over the whole lattice.
     void collide();
