@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 // records of one lattice node.
 #pragma once
 
-#include <cstdint>
 
 constexpr int NUM_DIRECTIONS = 19;
 
