@@ -1,7 +1,9 @@
 #include "lattice.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -251,6 +253,8 @@ void Lattice::stream() {
 }
 
 void Lattice::printProbe() const {
+    const bool lostBefore = probeReportLost();
+    errno = 0;
     const LatticeLayer* layer = layers[0];
     for (int k = 0; k < 10; ++k) {
         const Cell* cell = layer->cellAt(k, 9);
@@ -258,6 +262,15 @@ void Lattice::printProbe() const {
                     static_cast<double>(cell->links[4].f));
     }
     std::printf("\n");
-    // Reports must survive the process being killed when stdout is a pipe or file.
+    // Reports must survive the process being killed when stdout is a pipe or
+    // file. A report that cannot be written (full disk, I/O error) is said on
+    // stderr, once: the stream's error indicator stays set from then on.
     std::fflush(stdout);
+    if (!lostBefore && probeReportLost()) {
+        const int error = errno;
+        std::fprintf(stderr, "cannot write the probe report to standard output: %s\n",
+                     error != 0 ? std::strerror(error) : "write error");
+    }
 }
+
+bool probeReportLost() { return std::ferror(stdout) != 0; }

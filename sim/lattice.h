@@ -32,12 +32,16 @@ public:
     void collide();
     void stream();
 
-    // Ten lines for columns 0..9 of row 9 of layer 0, then an empty line; flushes stdout.
+    // Ten lines for columns 0..9 of row 9 of layer 0, then an empty line;
+    // flushes stdout. The first report that cannot be written is said on stderr.
     void printProbe() const;
 
     // Draws the cells as points with OpenGL; defined by the viewer.
     void draw() const;
 };
+
+// True once a probe report could not be written to standard output.
+bool probeReportLost();
 
 // The system's lattice and source, as the program builds them at start-up.
 constexpr float STARTUP_TAU = 0.56f;

@@ -67,6 +67,27 @@ TEST(CameraZoom, DistanceScalesWithHeightAndStopsAtOne) {
     EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, W, 0).distance, 100.0f);    // sideways does nothing
 }
 
+TEST(CameraZoom, RunawayZoomingStaysFiniteAndComesBack) {
+    // Each drag goes the whole window height down, starting from the camera
+    // the previous one left: x1.5 a drag until the bound, never infinite.
+    CameraState camera = DEFAULT_CAMERA;
+    for (int n = 0; n < 300; ++n) camera = drag(camera, DRAG_ZOOM, 0, -H);
+    EXPECT_EQ(camera.distance, DISTANCE_MAX);
+    // The largest pointer motion a 16-bit X coordinate allows, in a flat window.
+    EXPECT_EQ(drag(camera, DRAG_ZOOM, 0, -65535, W, 1).distance, DISTANCE_MAX);
+    // Zooming in again works from the bound: one height up halves it.
+    EXPECT_EQ(drag(camera, DRAG_ZOOM, 0, H).distance, DISTANCE_MAX / 2);
+    // Below the bound nothing changed: 100 x 1.5^n for the first drags.
+    EXPECT_EQ(drag(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, -H), DRAG_ZOOM, 0, -H).distance, 225.0f);
+}
+
+TEST(WindowSize, SizesAboveTheBoundAreClamped) {
+    EXPECT_EQ(boundedWindowSize(800), 800);
+    EXPECT_EQ(boundedWindowSize(WINDOW_SIZE_MAX), WINDOW_SIZE_MAX);
+    EXPECT_EQ(boundedWindowSize(32767), WINDOW_SIZE_MAX);
+    EXPECT_EQ(boundedWindowSize(65535), WINDOW_SIZE_MAX);
+}
+
 TEST(CameraPan, DirectionsFollowTheCurrentAzimuth) {
     CameraState up = drag(DEFAULT_CAMERA, DRAG_PAN, 0, H);  // pointer up one height
     EXPECT_EQ(up.targetX, 100.0f);

@@ -31,6 +31,7 @@ void zoom(const CameraState& press, CameraState& camera, int dY, int H) {
     const float t = toFloat((ZOOM_FACTOR * pressDistance) * dY);
     camera.distance = toFloat(pressDistance - static_cast<double>(t) / H);
     if (camera.distance < DISTANCE_MIN) camera.distance = DISTANCE_MIN;
+    if (camera.distance > DISTANCE_MAX) camera.distance = DISTANCE_MAX;
 }
 
 void pan(const CameraState& press, CameraState& camera, int dX, int dY, int W, int H) {
@@ -54,6 +55,8 @@ void pan(const CameraState& press, CameraState& camera, int dX, int dY, int W, i
 }  // namespace
 
 bool hasArea(int W, int H) { return W > 0 && H > 0; }
+
+int boundedWindowSize(int size) { return size > WINDOW_SIZE_MAX ? WINDOW_SIZE_MAX : size; }
 
 CameraState dragCamera(const CameraState& press, const CameraState& current, int dragMode, int dX, int dY,
                        int W, int H) {

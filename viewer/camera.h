@@ -7,7 +7,7 @@
 struct CameraState {
     float elevation;  // degrees above the horizontal plane through the target, -5 .. 89 after a drag
     float azimuth;    // degrees around the vertical axis through the target, 0 .. 360 after a drag
-    float distance;   // from target to eye, at least 1 after a zoom drag
+    float distance;   // from target to eye, 1 .. 10000 after a zoom drag
     float targetX;    // the point looked at, in world units
     float targetY;
 };
@@ -27,6 +27,11 @@ constexpr float ELEVATION_MAX = 89.0f;
 constexpr float ELEVATION_MIN = -5.0f;
 constexpr double ZOOM_FACTOR = 0.5;  // fraction of the distance per window height
 constexpr float DISTANCE_MIN = 1.0f;
+// Zooming out stops here, so that the distance never overflows to infinity
+// (and then to NaN on the next zoom in). From ten times the far plane's
+// distance nothing is in view unless the target has been panned thousands of
+// units away from the lattice.
+constexpr float DISTANCE_MAX = 10000.0f;
 constexpr double PAN_PER_SIZE = 100.0;  // world units for a drag across the full width or height
 
 // Height of the look-at point and of the eye above the target plane.
@@ -36,6 +41,12 @@ constexpr double EYE_HEIGHT = 2.0;
 constexpr double HORIZONTAL_FOV = 45.0;
 constexpr double NEAR_PLANE = 1.0;
 constexpr double FAR_PLANE = 1000.0;
+
+// Largest window width and height the program asks for: the largest viewport
+// Mesa serves, and half the X protocol's 16-bit coordinate range. Larger
+// windows crash the GL library or flood the X server with errors.
+constexpr int WINDOW_SIZE_MAX = 16384;
+int boundedWindowSize(int size);
 
 // Frame timer period in seconds.
 constexpr float FRAME_PERIOD = 0.025f;

@@ -1,21 +1,50 @@
 // Entry point: one window, a frame timer, the toolkit's event loop.
 #include <FL/Fl.H>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "lattice.h"
 #include "world_window.h"
 
 WorldWindow* g_window = nullptr;
 
+namespace {
+
+// A launcher may start the program with standard input, output or error
+// closed. The X connection would then take descriptor 1 and the probe reports
+// would be written into it, so each closed one is opened on /dev/null first.
+void openClosedStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
 // Frame timer: applies a drag in progress, redraws, re-arms.
-static void tick(void*) {
+void tick(void*) {
     g_window->updateDrag();
     g_window->redraw();
     Fl::repeat_timeout(static_cast<double>(FRAME_PERIOD), tick, nullptr);
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
+    openClosedStandardStreams();
+    // The toolkit's own options (-display among them) are read before
+    // anything opens the display; show() then applies the rest (-geometry).
+    Fl::args(argc, argv);
     Fl::visual(FL_RGB);
     g_window = new WorldWindow(100, 100, 800, 600, "World");
     g_window->show(argc, argv);
     Fl::add_timeout(0.0, tick, nullptr);
-    return Fl::run();
+    const int status = Fl::run();
+    // A run that lost probe reports does not end with success.
+    return status == 0 && probeReportLost() ? 1 : status;
 }

@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/gl.h>
+#include <FL/x.H>
 #include <GL/glu.h>
 
 #include <cstdlib>
@@ -58,6 +59,27 @@ int WorldWindow::handle(int event) {
         default:
             return Fl_Window::handle(event);
     }
+}
+
+void WorldWindow::resize(int x, int y, int width, int height) {
+    Fl_Gl_Window::resize(x, y, boundedWindowSize(width), boundedWindowSize(height));
+}
+
+void WorldWindow::flush() {
+    // Another client can make the X window larger than the program ever asks
+    // for, and the GL library sizes its buffers after the X window, not after
+    // the toolkit's idea of it. Such a frame is not drawn: the window is sent
+    // back to its bounded size first.
+    Window root;
+    int x, y;
+    unsigned width, height, border, depth;
+    if (XGetGeometry(fl_display, fl_xid(this), &root, &x, &y, &width, &height, &border, &depth) &&
+        (width > WINDOW_SIZE_MAX || height > WINDOW_SIZE_MAX)) {
+        XResizeWindow(fl_display, fl_xid(this), static_cast<unsigned>(boundedWindowSize(static_cast<int>(width))),
+                      static_cast<unsigned>(boundedWindowSize(static_cast<int>(height))));
+        return;
+    }
+    Fl_Gl_Window::flush();
 }
 
 void WorldWindow::updateDrag() {

@@ -23,6 +23,11 @@ public:
 
     void draw() override;
     int handle(int event) override;
+    // Keep the window within WINDOW_SIZE_MAX in both directions: resize for
+    // the sizes the toolkit is given (-geometry, the X server), flush for an X
+    // window that another client has made larger.
+    void resize(int x, int y, int w, int h) override;
+    void flush() override;
 
     // Applies a drag in progress to the camera; called by the frame timer.
     void updateDrag();
