@@ -6,8 +6,13 @@ target_link_libraries(camera_test PRIVATE lbm_camera GTest::gtest_main)
 gtest_discover_tests(camera_test TEST_PREFIX "camera.")
 
 if(LBM_GUI_TESTS)
+  # Closes the window the way a window manager does (there is none under Xvfb).
+  find_package(X11 REQUIRED)
+  add_executable(wm_close ${CMAKE_CURRENT_SOURCE_DIR}/gui/wm_close.cpp)
+  target_link_libraries(wm_close PRIVATE X11::X11)
+
   add_test(NAME gui_latticeview
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/gui/latticeview_gui_test.sh
-      $<TARGET_FILE:latticeview> $<TARGET_FILE:lbm_trace>)
+      $<TARGET_FILE:latticeview> $<TARGET_FILE:lbm_trace> $<TARGET_FILE:wm_close>)
   set_tests_properties(gui_latticeview PROPERTIES TIMEOUT 240)
 endif()

@@ -2,9 +2,10 @@
 # Runs the real program in a private Xvfb server and checks what a user sees and
 # what it prints: the window, the keys, the start-up picture, and mouse drags.
 #
-# usage: latticeview_gui_test.sh LATTICEVIEW LBM_TRACE [STARTUP_PNG]
+# usage: latticeview_gui_test.sh LATTICEVIEW LBM_TRACE WM_CLOSE [STARTUP_PNG]
 #   LATTICEVIEW  the program under test
 #   LBM_TRACE    prints the probe reports of N steps from start-up
+#   WM_CLOSE     closes a window as a window manager does
 #   STARTUP_PNG  optional: where to save the start-up picture (the window only)
 #
 # Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo.
@@ -12,7 +13,8 @@ set -u
 
 LATTICEVIEW=${1:?path of latticeview}
 LBM_TRACE=${2:?path of lbm_trace}
-STARTUP_PNG=${3:-}
+WM_CLOSE=${3:?path of wm_close}
+STARTUP_PNG=${4:-}
 
 STEPS=60            # f presses; the first non-zero probe value appears at step 46
 TOLERANCE=3         # per colour channel, for the software renderer's rounding
@@ -290,5 +292,69 @@ check "after q the output holds all $STEPS reports and nothing more" cmp -s "$OU
 if [ -s "$WORK/stderr.txt" ]; then
     echo "program's standard error:"; cat "$WORK/stderr.txt"
 fi
+
+# ---------------------------------------------------------------- hostile start-up
+# Each run below waits for the window of the run before it to be gone.
+visible_window() { WID=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+no_window() { ! visible_window; }
+visible_window_or_ended() { visible_window || ! running; }
+# close_and_wait NAME: closes the window as a window manager does and waits
+# for the program to end; sets status (or fails when it does not end).
+close_and_wait() {
+    "$WM_CLOSE" "$WID"
+    if wait_until 10 exited; then
+        wait "$APP_PID"
+        status=$?
+        APP_PID=
+        return 0
+    fi
+    fail "$1: the program ends when its window is closed"
+    kill "$APP_PID" 2>/dev/null
+    APP_PID=
+    return 1
+}
+
+# Standard output closed, as some launchers start programs, the display given
+# by -display alone, and a window wider than the program serves.
+wait_until 10 no_window || fatal "the window of the first run did not go away"
+env -u DISPLAY "$LATTICEVIEW" -display "$DISPLAY" -geometry 20000x60 >&- 2>"$WORK/closed.txt" &
+APP_PID=$!
+wait_until 20 visible_window_or_ended
+visible_window || fatal "no window on the display that -display named (program running: $(running && echo yes || echo no))"
+window_size() { xwininfo -id "$WID" | awk -F: '$1 ~ /Width|Height/ { gsub(/ /, "", $2); printf "%s ", $2 }'; }
+size=$(window_size)
+check "-geometry 20000x60 gives a window of 16384 x 60 (got $size)" [ "$size" = "16384 60 " ]
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key --window "$WID" --delay 50 f f f
+# Another client makes the window larger still: it is sent back.
+xdotool windowsize "$WID" 30000 70
+size_is() { [ "$(window_size)" = "$1" ]; }
+wait_until 5 size_is "16384 70 "
+check "a window resized to 30000 x 70 by another client returns to 16384 x 70 (got $(window_size))" \
+    size_is "16384 70 "
+if close_and_wait "standard output closed"; then
+    check "standard output closed: f keeps the program responsive, closing ends it with status 0 (got $status)" \
+        [ "$status" -eq 0 ]
+fi
+check "standard output closed: nothing on standard error" [ ! -s "$WORK/closed.txt" ]
+
+# Standard output on a full disk: the loss is said once, and the run does not
+# end with success.
+wait_until 10 no_window || fatal "the window of the closed-output run did not go away"
+"$LATTICEVIEW" >/dev/full 2>"$WORK/full.txt" &
+APP_PID=$!
+wait_until 20 visible_window_or_ended
+visible_window || fatal "no window with standard output on /dev/full"
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key --window "$WID" --delay 50 f f f
+said() { grep -q 'No space left on device' "$WORK/full.txt"; }
+wait_until 10 said
+sleep 0.3
+check "full disk: three lost reports are said once, with the reason ($(head -c 200 "$WORK/full.txt"))" \
+    [ "$(grep -c 'No space left on device' "$WORK/full.txt")" -eq 1 -a "$(wc -l <"$WORK/full.txt")" -eq 1 ]
+if close_and_wait "full disk"; then
+    check "full disk: closing the window ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
+fi
+
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
