@@ -1,5 +1,5 @@
 // Lattice::draw lives with the viewer: the simulation library has no GL.
-#include <FL/gl.h>
+#include <GL/gl.h>
 
 #include "lattice.h"
 
