@@ -187,8 +187,10 @@ count_green() {  # pixels with a green component only
 pixel() { lit_pixels "$1" | awk -v x="$2" -v y="$3" '$1 == x && $2 == y { print $3, $4, $5 }'; }
 
 # matches_reference NAME: the picture NAME (taken by shot) has the pixels of
-# reference/NAME.png, recorded from the program: every pixel in its place,
-# each colour channel within TOLERANCE. Lists the first differing pixels.
+# reference/NAME.png, recorded from the program under Mesa's software
+# renderer: every lit pixel in its place, each colour channel within TOLERANCE
+# (another Mesa may round the lit colours a unit or two differently; a point
+# moved or missing differs by far more). Lists the first differing pixels.
 # With LBM_GUI_RECORD set, stores the picture as the new reference instead.
 matches_reference() {
     local reference="$REFERENCE_DIR/$1.png" size differing
@@ -315,7 +317,8 @@ check "after $STEPS steps more green pixels show (got $green, 9 at start-up)" [ 
 check "picture after $STEPS steps equals the reference" matches_reference stepped
 
 # Zoomed out with the middle button until the points nearly touch: two drags
-# down, by 900 and 686 pixels, multiply the distance by 1.75 and about 1.57.
+# down, by 900 and 686 pixels, multiply the distance by 1.75 and about 1.57,
+# to 275; the cells are then about 3.5 pixels apart.
 zoom_out() {  # zoom_out PIXELS
     xdotool mousemove --window "$WID" 400 0
     sleep 0.1
@@ -348,6 +351,11 @@ check "after q the output holds all $STEPS reports and nothing more" cmp -s "$OU
 
 # Two layers, after the same steps, from the start-up camera: the second layer
 # shows one unit behind the first.
+if [ -n "$APP_PID" ]; then  # the first program did not end on q
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+    APP_PID=
+fi
 layers2_picture() {
     [ -n "$LATTICEVIEW_LAYERS2" ] || { echo "  LATTICEVIEW_LAYERS2 is not set"; return 1; }
     "$LATTICEVIEW_LAYERS2" >"$WORK/stdout2.txt" 2>"$WORK/stderr2.txt" &
