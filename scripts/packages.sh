@@ -6,7 +6,7 @@ BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev l
 # Building and running every test and the benchmark: a second compiler, the
 # test and benchmark libraries, and a virtual X server with the tools that
 # drive it and read its pixels.
-TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils)
+TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev xvfb xdotool imagemagick x11-utils)
 
 ensure_packages() {
     local missing=() package

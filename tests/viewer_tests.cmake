@@ -14,5 +14,6 @@ if(LBM_GUI_TESTS)
   add_test(NAME gui_latticeview
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/gui/latticeview_gui_test.sh
       $<TARGET_FILE:latticeview> $<TARGET_FILE:lbm_trace> $<TARGET_FILE:wm_close>)
-  set_tests_properties(gui_latticeview PROPERTIES TIMEOUT 240)
+  set_tests_properties(gui_latticeview PROPERTIES TIMEOUT 240
+    ENVIRONMENT LATTICEVIEW_LAYERS2=$<TARGET_FILE:latticeview_layers2>)
 endif()

@@ -1,5 +1,5 @@
 // Lattice::draw lives with the viewer: the simulation library has no GL.
-#include <FL/gl.h>
+#include <GL/gl.h>
 
 #include "lattice.h"
 
@@ -21,10 +21,27 @@ int countOpenLinks(const Cell& cell) {
 // Every cell with a positive intensity is a green point whose green component is
 // that intensity; every cell with an open link also gets a small light-blue point,
 // which the depth test hides where a green point already covers it.
+//
+// The points are drawn in two passes over every layer, each in row and column
+// order: first all green points (size 3), then all light-blue points (size 1).
+// Each point is still its own glBegin/glEnd pair, but the point size changes
+// twice per frame instead of at nearly every point; a size change ends the
+// renderer's batch of points, which made a frame thousands of separate draws.
+//
+// The picture equals that of drawing cell after cell, green point then
+// light-blue point, but for one case: a light-blue point that shares a pixel
+// at exactly equal depth with the green point of a later cell (possible when
+// the lattice is seen exactly face-on and zoomed far out) now loses that pixel,
+// as the green point is drawn first and GL_LESS rejects the light-blue one.
+// A cell's own light-blue point still comes after its green point and is still
+// rejected by GL_LESS.
 void Lattice::draw() const {
     glPushMatrix();
     glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, 0.0f, 0.0f);
+
+    glPointSize(INTENSITY_POINT_SIZE);
+    glPushMatrix();
     for (const LatticeLayer* layer : layers) {
         glTranslatef(1.0f, 0.0f, 0.0f);  // accumulates: layer k lies k + 1 units along x
         float v = GRID_ORIGIN;
@@ -32,15 +49,26 @@ void Lattice::draw() const {
             float u = GRID_ORIGIN;
             for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
                 const Cell* cell = layer->cellAt(x, y);
-                glPointSize(INTENSITY_POINT_SIZE);
                 if (cell->intensity > 0.0f) {
                     glBegin(GL_POINTS);
                     glColor3f(0.0f, cell->intensity, 0.0f);
                     glVertex3f(0.0f, u, v);
                     glEnd();
                 }
-                if (countOpenLinks(*cell) > 0) {
-                    glPointSize(OPEN_LINK_POINT_SIZE);
+            }
+        }
+    }
+    glPopMatrix();
+
+    glPointSize(OPEN_LINK_POINT_SIZE);
+    glPushMatrix();
+    for (const LatticeLayer* layer : layers) {
+        glTranslatef(1.0f, 0.0f, 0.0f);  // the same layer positions as above
+        float v = GRID_ORIGIN;
+        for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
+            float u = GRID_ORIGIN;
+            for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
+                if (countOpenLinks(*layer->cellAt(x, y)) > 0) {
                     glBegin(GL_POINTS);
                     glColor3f(0.1f, 0.6f, 1.0f);
                     glVertex3f(0.0f, u, v);
@@ -49,5 +77,7 @@ void Lattice::draw() const {
             }
         }
     }
+    glPopMatrix();
+
     glPopMatrix();
 }

@@ -8,6 +8,13 @@
 #   WM_CLOSE     closes a window as a window manager does
 #   STARTUP_PNG  optional: where to save the start-up picture (the window only)
 #
+# Environment:
+#   LATTICEVIEW_LAYERS2  the same program built with two layers (its picture is
+#                        compared with a reference too)
+#   LBM_GUI_RECORD       optional: a directory; the pictures compared with the
+#                        references in tests/gui/reference are written there
+#                        instead of being compared (to record new references)
+#
 # Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo.
 set -u
 
@@ -18,6 +25,9 @@ STARTUP_PNG=${4:-}
 
 STEPS=60            # f presses; the first non-zero probe value appears at step 46
 TOLERANCE=3         # per colour channel, for the software renderer's rounding
+LATTICEVIEW_LAYERS2=${LATTICEVIEW_LAYERS2:-}
+RECORD=${LBM_GUI_RECORD:-}
+REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
 
 CONVERT=convert
 [ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
@@ -178,6 +188,36 @@ count_green() {  # pixels with a green component only
 }
 pixel() { lit_pixels "$1" | awk -v x="$2" -v y="$3" '$1 == x && $2 == y { print $3, $4, $5 }'; }
 
+# matches_reference NAME: the picture NAME (taken by shot) has the pixels of
+# reference/NAME.png, recorded from the program under Mesa's software
+# renderer: every lit pixel in its place, each colour channel within TOLERANCE
+# (another Mesa may round the lit colours a unit or two differently; a point
+# moved or missing differs by far more). Lists the first differing pixels.
+# With LBM_GUI_RECORD set, stores the picture as the new reference instead.
+matches_reference() {
+    local reference="$REFERENCE_DIR/$1.png" size differing
+    if [ -n "$RECORD" ]; then
+        "$CONVERT" "$WORK/$1.png" -strip "$RECORD/$1.png" && echo "  recorded $RECORD/$1.png"
+        return
+    fi
+    [ -f "$reference" ] || { echo "  no reference picture $reference"; return 1; }
+    size=$("$CONVERT" "$reference" -format '%wx%h' info:)
+    [ "$size" = "${W}x${H}" ] || { echo "  reference is $size"; return 1; }
+    "$CONVERT" "$WORK/$1.png" "$reference" -compose difference -composite -depth 8 txt:- |
+        awk -v t="$TOLERANCE" 'NR > 1 {
+                 split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",")
+                 if (v[1] > t || v[2] > t || v[3] > t) print p[1], p[2] }' >"$WORK/$1.diff"
+    differing=$(wc -l <"$WORK/$1.diff")
+    [ "$differing" -eq 0 ] && return 0
+    echo "  $differing pixels differ from $reference; the first (x y: now / reference):"
+    local x y
+    head -n 10 "$WORK/$1.diff" | while read -r x y; do
+        echo "  $x $y: $("$CONVERT" "$WORK/$1.png" -format "%[pixel:p{$x,$y}]" info:) /" \
+             "$("$CONVERT" "$reference" -format "%[pixel:p{$x,$y}]" info:)"
+    done
+    return 1
+}
+
 # ---------------------------------------------------------------- start-up picture
 shot startup || fatal "no stable picture of the window"
 [ -n "$STARTUP_PNG" ] && cp "$WORK/startup.png" "$STARTUP_PNG"
@@ -204,6 +244,7 @@ green_block_ok() {
 check "green 3x3 point (0,$GREEN_G,0) centred at window pixel ($SX, $SY)" green_block_ok
 green=$(count_green startup)
 check "exactly 9 green pixels at start-up (got $green)" [ "$green" -eq 9 ]
+check "start-up picture equals the reference" matches_reference startup
 
 # Orientation: column 0 lies on the right, row 0 at the bottom.
 corner_is_blue() {  # corner_is_blue U V
@@ -242,6 +283,7 @@ blue=$(count_colour dragged "$BLUE_R" "$BLUE_G" "$BLUE_B")
 check "after orbiting still 2499 light-blue points in the same colour (got $blue)" [ "$blue" -eq 2499 ]
 green=$(count_colour dragged 0 "$GREEN_G" 0)
 check "after orbiting still 9 green pixels in the same colour (got $green)" [ "$green" -eq 9 ]
+check "picture after orbiting equals the reference" matches_reference dragged
 xdotool mousemove --window "$WID" 400 300
 sleep 0.3
 xdotool mouseup 1
@@ -274,6 +316,26 @@ check "the reports equal lbm_trace $STEPS byte for byte" cmp -s "$OUT" "$WORK/ex
 shot stepped || fatal "no stable picture after the steps"
 green=$(count_green stepped)
 check "after $STEPS steps more green pixels show (got $green, 9 at start-up)" [ "$green" -gt 9 ]
+check "picture after $STEPS steps equals the reference" matches_reference stepped
+
+# Zoomed out with the middle button until the points nearly touch: two drags
+# down, by 900 and 686 pixels, multiply the distance by 1.75 and about 1.57,
+# to 275; the cells are then about 3.5 pixels apart.
+zoom_out() {  # zoom_out PIXELS
+    xdotool mousemove --window "$WID" 400 0
+    sleep 0.1
+    xdotool mousedown 2
+    sleep 0.1
+    xdotool mousemove --window "$WID" 400 "$1"
+    sleep 0.3
+    xdotool mouseup 2
+    sleep 0.1
+}
+zoom_out 900
+zoom_out 686
+shot zoomed || fatal "no stable picture after zooming out"
+check "zooming out changes the picture" eval '! same_picture stepped zoomed'
+check "zoomed-out picture equals the reference" matches_reference zoomed
 
 # ---------------------------------------------------------------- q
 xdotool windowfocus "$WID" 2>/dev/null
@@ -288,6 +350,35 @@ else
     fail "q ends the program"
 fi
 check "after q the output holds all $STEPS reports and nothing more" cmp -s "$OUT" "$WORK/expected.txt"
+
+# Two layers, after the same steps, from the start-up camera: the second layer
+# shows one unit behind the first.
+if [ -n "$APP_PID" ]; then  # the first program did not end on q
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+    APP_PID=
+fi
+layers2_picture() {
+    [ -n "$LATTICEVIEW_LAYERS2" ] || { echo "  LATTICEVIEW_LAYERS2 is not set"; return 1; }
+    "$LATTICEVIEW_LAYERS2" >"$WORK/stdout2.txt" 2>"$WORK/stderr2.txt" &
+    APP_PID=$!
+    OUT="$WORK/stdout2.txt"
+    wait_until 20 window_or_ended && find_window || { echo "  no window"; return 1; }
+    geometry=$(xwininfo -id "$WID")
+    local placed
+    placed="$(field 'Absolute upper-left X'),$(field 'Absolute upper-left Y') $(field 'Width')x$(field 'Height')"
+    [ "$placed" = "$WIN_X,$WIN_Y ${W}x${H}" ] || { echo "  window at $placed"; return 1; }
+    xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
+    xdotool key --delay 20 "${keys[@]}"
+    wait_until 30 reports_reached || { echo "  $(reports) reports"; return 1; }
+    sleep 0.3
+    shot layers2 || { echo "  no stable picture"; return 1; }
+    matches_reference layers2
+}
+check "two layers after $STEPS steps: picture equals the reference" layers2_picture
+[ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+APP_PID=
+[ -s "$WORK/stderr2.txt" ] && { echo "two-layer program's standard error:"; cat "$WORK/stderr2.txt"; }
 
 if [ -s "$WORK/stderr.txt" ]; then
     echo "program's standard error:"; cat "$WORK/stderr.txt"
@@ -356,5 +447,6 @@ if close_and_wait "full disk"; then
     check "full disk: closing the window ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
 fi
 
+[ -n "$RECORD" ] && echo "recorded the pictures in $RECORD: the references were not compared"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
