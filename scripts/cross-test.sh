@@ -32,7 +32,7 @@ targets=("$@")
 for target in "${targets[@]}"; do
     case $target in
         aarch64) cross_build aarch64 ;;
-        # qemu-i386 hangs in fork() in containers such as the CI's: the test
+        # qemu-i386 hangs in fork() on the machine that runs CI: the test
         # that forks is left to the native builds there.
         i686) cross_build i686 -DLBM_FORK_TESTS=OFF ;;
         *) echo "unknown target: $target (aarch64 or i686)" >&2; exit 2 ;;
