@@ -7,6 +7,10 @@ BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev l
 # test and benchmark libraries, and a virtual X server with the tools that
 # drive it and read its pixels.
 TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev xvfb xdotool imagemagick x11-utils)
+# Cross builds of the simulation and its tests, run through qemu-user:
+# compilers for 64-bit ARM and 32-bit x86, and GoogleTest's sources to build
+# it for each target.
+CROSS_PACKAGES=(g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user googletest)
 
 ensure_packages() {
     local missing=() package

@@ -2,11 +2,13 @@
 # Installs what is missing, then builds and runs every test in three builds:
 # g++ (also builds the benchmark), clang++, and g++ with AddressSanitizer and
 # UndefinedBehaviorSanitizer. Each build also tests a two-layer lattice and
-# runs the program itself under a virtual X server.
+# runs the program itself under a virtual X server. Then the simulation alone:
+# with g++ and its SSE2 code turned off, and cross-built for aarch64 and i686
+# (scripts/cross-test.sh), each checked against the golden probe text.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${CROSS_PACKAGES[@]}"
 
 jobs=$(nproc)
 failed=()
@@ -27,6 +29,9 @@ run_build gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 run_build clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DLBM_BUILD_BENCH=OFF
 run_build sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
     -DLBM_BUILD_BENCH=OFF
+run_build nosimd -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_SIMD=OFF -DLBM_BUILD_VIEWER=OFF \
+    -DLBM_BUILD_BENCH=OFF
+bash "$root/scripts/cross-test.sh" || failed+=("cross builds")
 
 if [ "${#failed[@]}" -ne 0 ]; then
     echo "FAILED: ${failed[*]}"

@@ -1,11 +1,15 @@
 #include "lattice.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
+// The collision's SSE2 code runs wherever the compiler targets SSE2, unless the
+// build turns it off (LBM_SIMD=OFF); the portable code gives the same bits.
+#if defined(__SSE2__) && !defined(LBM_NO_SIMD)
+#define LBM_COLLIDE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -62,7 +66,7 @@ constexpr bool neverLinked(int i) { return NUM_LAYERS == 1 && OFFSETS[i].dz != 0
 
 // fEq and fPost of every link: diff = f - fEq in float, fPost = f - omega * diff
 // in double, rounded to float once.
-#if defined(__SSE2__)
+#if defined(LBM_COLLIDE_SSE2)
 // Links of one class go two at a time: the same IEEE operations on two lanes.
 // fEq and fPost are neighbours in a link, so each link takes one 8-byte store.
 inline void relaxPair(Link& a, Link& b, __m128 eq, __m128d omega) {
@@ -107,7 +111,7 @@ inline void relax(Cell& cell, const float* equilibrium, double omega) {
 // Density and length-weighted population sum of each cell of a group, over the
 // linked links in link order. The cells' sums are independent chains; running
 // them side by side lets them overlap.
-#if defined(__SSE2__)
+#if defined(LBM_COLLIDE_SSE2)
 // Both sums of a cell in one register: length and f are neighbours in a link,
 // so one load gives (length, f), and multiplying the low lane alone gives
 // (length * f, f), exact in double. Added to (weighted, density) and rounded
@@ -188,20 +192,18 @@ inline void collideCell(Cell& cell, float density, float weighted, double omega)
 // select so it needs no data-dependent branch.
 inline float raised(float current, float p) { return p > current ? p : current; }
 
-// Collision of cells [begin, end) of one layer. A cell's collision reads and
-// writes that cell alone, so the order of cells does not matter; they go in
-// groups whose summation chains overlap.
-void collideRange(Cell* const* cells, int begin, int end, double omega) {
+// Collision of every cell of one layer. A cell's collision reads and writes
+// that cell alone, so the order of cells does not matter; they go in groups
+// whose summation chains overlap. The loop's bounds are compile-time constants
+// and a layer holds whole groups, so no cell is left over.
+static_assert(CELLS_PER_LAYER % COLLISION_GROUP == 0, "a layer's cells form whole collision groups");
+
+void collideLayer(Cell* const* cells, double omega) {
     float density[COLLISION_GROUP];
     float weighted[COLLISION_GROUP];
-    int index = begin;
-    for (; index + COLLISION_GROUP <= end; index += COLLISION_GROUP) {
+    for (int index = 0; index < CELLS_PER_LAYER; index += COLLISION_GROUP) {
         sumLinks<COLLISION_GROUP>(cells + index, density, weighted);
         for (int c = 0; c < COLLISION_GROUP; ++c) collideCell(*cells[index + c], density[c], weighted[c], omega);
-    }
-    for (; index < end; ++index) {
-        sumLinks<1>(cells + index, density, weighted);
-        collideCell(*cells[index], density[0], weighted[0], omega);
     }
 }
 
@@ -236,13 +238,29 @@ inline void streamCell(Cell* cell) {
     cell->intensity = own;
 }
 
+// Text of one probe value: printf's "%f", except that every NaN reads "-nan".
+// The sign bit of a NaN depends on the CPU that made it (x86 sets it, ARM
+// clears it) and C libraries spell NaNs differently; the report does not.
+struct ValueText {
+    char text[64];  // "%f" of the largest float: sign, 39 digits, point, 6 decimals
+};
+
+ValueText valueText(float value) {
+    ValueText out;
+    if (std::isnan(value))
+        std::snprintf(out.text, sizeof out.text, "-nan");
+    else
+        std::snprintf(out.text, sizeof out.text, "%f", static_cast<double>(value));
+    return out;
+}
+
 }  // namespace
 
 // BGK collision of every cell. omega = 1 / tau is the same for every link of
 // every cell.
 void Lattice::collide() {
     const double omega = static_cast<float>(1.0 / static_cast<double>(tau));
-    for (LatticeLayer* layer : layers) collideRange(layer->cells, 0, CELLS_PER_LAYER, omega);
+    for (LatticeLayer* layer : layers) collideLayer(layer->cells, omega);
 }
 
 // Streaming, layer by layer, each in storage order: rows from 0 up, columns
@@ -258,8 +276,7 @@ void Lattice::printProbe() const {
     const LatticeLayer* layer = layers[0];
     for (int k = 0; k < 10; ++k) {
         const Cell* cell = layer->cellAt(k, 9);
-        std::printf("Lattice %i: %f / %f\n", k, static_cast<double>(cell->intensity),
-                    static_cast<double>(cell->links[4].f));
+        std::printf("Lattice %i: %s / %s\n", k, valueText(cell->intensity).text, valueText(cell->links[4].f).text);
     }
     std::printf("\n");
     // Reports must survive the process being killed when stdout is a pipe or

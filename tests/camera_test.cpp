@@ -65,6 +65,11 @@ TEST(CameraZoom, DistanceScalesWithHeightAndStopsAtOne) {
     EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, 3 * H).distance, 1.0f);  // would be -50
     EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, 2 * H - 6).distance, 1.0f);  // would be 0.5
     EXPECT_EQ(drag(DEFAULT_CAMERA, DRAG_ZOOM, W, 0).distance, 100.0f);    // sideways does nothing
+    // t = (0.5 x 33.3) x -691 needs more than a float's digits: rounded, it
+    // gives 52.4752464; kept in double, 52.4752502.
+    CameraState press = DEFAULT_CAMERA;
+    press.distance = 33.3f;
+    EXPECT_EQ(drag(press, DRAG_ZOOM, 0, -691).distance, 52.4752464f);
 }
 
 TEST(CameraZoom, RunawayZoomingStaysFiniteAndComesBack) {
@@ -107,6 +112,17 @@ TEST(CameraPan, DirectionsFollowTheCurrentAzimuth) {
     EXPECT_NEAR(turned.targetX, 5.0f, 1e-5);
     EXPECT_EQ(turned.targetY, 97.0f);
     EXPECT_EQ(turned.azimuth, 90.0f);
+}
+
+TEST(CameraPan, QuotientsAreRoundedToFloat) {
+    // At azimuth 30, s = 0.5 and c = 0.866025388 as floats, and p1 / W and
+    // p3 / W are inexact. Kept in double, q1 and q3 would give 41.0465851
+    // and -90.7614288.
+    CameraState current = DEFAULT_CAMERA;
+    current.azimuth = 30.0f;
+    const CameraState c = dragCamera(DEFAULT_CAMERA, current, DRAG_PAN, -793, -59, W, H);
+    EXPECT_EQ(c.targetX, 41.0465813f);
+    EXPECT_EQ(c.targetY, -90.7614365f);
 }
 
 TEST(CameraDrag, NoMotionAndMovingBackRestoreThePushCamera) {
