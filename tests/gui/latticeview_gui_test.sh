@@ -96,7 +96,8 @@ OUT="$WORK/stdout.txt"
 "$LATTICEVIEW" >"$OUT" 2>"$WORK/stderr.txt" &
 APP_PID=$!
 
-find_window() { WID=$(xdotool search --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+# Only a mapped window counts: an ended program's window may linger unmapped.
+find_window() { WID=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
 running() { kill -0 "$APP_PID" 2>/dev/null; }
 window_or_ended() { find_window || ! running; }
 WID=
@@ -386,9 +387,7 @@ fi
 
 # ---------------------------------------------------------------- hostile start-up
 # Each run below waits for the window of the run before it to be gone.
-visible_window() { WID=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
-no_window() { ! visible_window; }
-visible_window_or_ended() { visible_window || ! running; }
+no_window() { ! find_window; }
 # close_and_wait NAME: closes the window as a window manager does and waits
 # for the program to end; sets status (or fails when it does not end).
 close_and_wait() {
@@ -410,8 +409,8 @@ close_and_wait() {
 wait_until 10 no_window || fatal "the window of the first run did not go away"
 env -u DISPLAY "$LATTICEVIEW" -display "$DISPLAY" -geometry 20000x60 >&- 2>"$WORK/closed.txt" &
 APP_PID=$!
-wait_until 20 visible_window_or_ended
-visible_window || fatal "no window on the display that -display named (program running: $(running && echo yes || echo no))"
+wait_until 20 window_or_ended
+find_window || fatal "no window on the display that -display named (program running: $(running && echo yes || echo no))"
 window_size() { xwininfo -id "$WID" | awk -F: '$1 ~ /Width|Height/ { gsub(/ /, "", $2); printf "%s ", $2 }'; }
 size=$(window_size)
 check "-geometry 20000x60 gives a window of 16384 x 60 (got $size)" [ "$size" = "16384 60 " ]
@@ -434,8 +433,8 @@ check "standard output closed: nothing on standard error" [ ! -s "$WORK/closed.t
 wait_until 10 no_window || fatal "the window of the closed-output run did not go away"
 "$LATTICEVIEW" >/dev/full 2>"$WORK/full.txt" &
 APP_PID=$!
-wait_until 20 visible_window_or_ended
-visible_window || fatal "no window with standard output on /dev/full"
+wait_until 20 window_or_ended
+find_window || fatal "no window with standard output on /dev/full"
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key --window "$WID" --delay 50 f f f
 said() { grep -q 'No space left on device' "$WORK/full.txt"; }
