@@ -16,6 +16,24 @@ int countOpenLinks(const Cell& cell) {
     return count;
 }
 
+// Calls draw(cell, u, v) for every cell of every layer, layers in index order,
+// rows then columns in storage order, with the cell's position u (column) and
+// v (row) in its layer, and the layer's translation on the modelview matrix:
+// layer k lies k + 1 units along x. Leaves the matrix as it found it.
+template <typename DrawCell>
+void forEachCell(LatticeLayer* const (&layers)[NUM_LAYERS], DrawCell draw) {
+    glPushMatrix();
+    for (const LatticeLayer* layer : layers) {
+        glTranslatef(1.0f, 0.0f, 0.0f);  // accumulates from layer to layer
+        float v = GRID_ORIGIN;
+        for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
+            float u = GRID_ORIGIN;
+            for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) draw(*layer->cellAt(x, y), u, v);
+        }
+    }
+    glPopMatrix();
+}
+
 }  // namespace
 
 // Every cell with a positive intensity is a green point whose green component is
@@ -31,8 +49,8 @@ int countOpenLinks(const Cell& cell) {
 // The picture equals that of drawing cell after cell, green point then
 // light-blue point, but for one case: a light-blue point that shares a pixel
 // at exactly equal depth with the green point of a later cell (possible when
-// the lattice is seen exactly face-on and zoomed far out) now loses that pixel,
-// as the green point is drawn first and GL_LESS rejects the light-blue one.
+// the lattice is seen exactly face-on and zoomed far out) loses that pixel: the
+// green point is drawn first and GL_LESS rejects the light-blue one.
 // A cell's own light-blue point still comes after its green point and is still
 // rejected by GL_LESS.
 void Lattice::draw() const {
@@ -41,43 +59,24 @@ void Lattice::draw() const {
     glTranslatef(0.0f, 0.0f, 0.0f);
 
     glPointSize(INTENSITY_POINT_SIZE);
-    glPushMatrix();
-    for (const LatticeLayer* layer : layers) {
-        glTranslatef(1.0f, 0.0f, 0.0f);  // accumulates: layer k lies k + 1 units along x
-        float v = GRID_ORIGIN;
-        for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
-            float u = GRID_ORIGIN;
-            for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
-                const Cell* cell = layer->cellAt(x, y);
-                if (cell->intensity > 0.0f) {
-                    glBegin(GL_POINTS);
-                    glColor3f(0.0f, cell->intensity, 0.0f);
-                    glVertex3f(0.0f, u, v);
-                    glEnd();
-                }
-            }
+    forEachCell(layers, [](const Cell& cell, float u, float v) {
+        if (cell.intensity > 0.0f) {
+            glBegin(GL_POINTS);
+            glColor3f(0.0f, cell.intensity, 0.0f);
+            glVertex3f(0.0f, u, v);
+            glEnd();
         }
-    }
-    glPopMatrix();
+    });
 
     glPointSize(OPEN_LINK_POINT_SIZE);
-    glPushMatrix();
-    for (const LatticeLayer* layer : layers) {
-        glTranslatef(1.0f, 0.0f, 0.0f);  // the same layer positions as above
-        float v = GRID_ORIGIN;
-        for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
-            float u = GRID_ORIGIN;
-            for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
-                if (countOpenLinks(*layer->cellAt(x, y)) > 0) {
-                    glBegin(GL_POINTS);
-                    glColor3f(0.1f, 0.6f, 1.0f);
-                    glVertex3f(0.0f, u, v);
-                    glEnd();
-                }
-            }
+    forEachCell(layers, [](const Cell& cell, float u, float v) {
+        if (countOpenLinks(cell) > 0) {
+            glBegin(GL_POINTS);
+            glColor3f(0.1f, 0.6f, 1.0f);
+            glVertex3f(0.0f, u, v);
+            glEnd();
         }
-    }
-    glPopMatrix();
+    });
 
     glPopMatrix();
 }

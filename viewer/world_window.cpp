@@ -89,10 +89,6 @@ void WorldWindow::applyDrag() {
     camera = dragCamera(pressCamera, camera, dragMode, pressX - mouseX, pressY - mouseY, w(), h());
 }
 
-void WorldWindow::setUpProjection(int W, int H) {
-    setUpSceneProjection(W, H);
-}
-
 void WorldWindow::draw() {
     const int W = w();
     const int H = h();
@@ -101,7 +97,7 @@ void WorldWindow::draw() {
     if (contextSetUp) setUpSceneState();
     // Skipped while the window has no area (the field of view and the aspect
     // ratio would divide by 0), and done on the first draw where it has one.
-    if (projection.due(contextSetUp, W, H)) setUpProjection(W, H);
+    if (projection.due(contextSetUp, W, H)) setUpSceneProjection(W, H);
     if (contextSetUp) setUpSceneLight();
 
     drawScene(camera, *lattice);

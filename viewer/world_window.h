@@ -37,8 +37,6 @@ public:
 private:
     // Viewport and projection wait here while the window has no area.
     ProjectionSchedule projection;
-
-    void setUpProjection(int W, int H);
 };
 
 // The one window, set by main before it is shown and read by the frame timer.
