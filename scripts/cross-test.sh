@@ -10,21 +10,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 ensure_packages cmake make "${CROSS_PACKAGES[@]}"
 
-jobs=$(nproc)
 failed=()
 
-cross_build() {  # cross_build TARGET CMAKE-ARGUMENTS...
+cross_build() {  # cross_build TARGET CMAKE-ARGUMENTS...: runs through qemu-user
     local target=$1; shift
-    local build="$root/build/cross-$target"
-    echo "=== $target: configure and build"
-    if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$target-linux-gnu.cmake" \
-               -DCMAKE_BUILD_TYPE=Release -DLBM_BUILD_VIEWER=OFF -DLBM_BUILD_BENCH=OFF "$@" >/dev/null &&
-           cmake --build "$build" -j "$jobs"; }; then
-        failed+=("$target (build)")
-        return
-    fi
-    echo "=== $target: test through qemu-user"
-    ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 || failed+=("$target (tests)")
+    run_build "cross-$target" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$target-linux-gnu.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DLBM_BUILD_VIEWER=OFF -DLBM_BUILD_BENCH=OFF "$@"
 }
 
 targets=("$@")

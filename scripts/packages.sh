@@ -1,5 +1,6 @@
 # Sourced by the other scripts: installs the Debian packages a command needs,
-# through apt-get, as root or through sudo, when any of them is missing.
+# through apt-get, as root or through sudo, when any of them is missing; and
+# builds and tests one configuration of the project (run_build).
 
 # Building the program.
 BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri)
@@ -28,4 +29,19 @@ ensure_packages() {
     echo "installing: ${missing[*]}"
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
         "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+}
+
+# run_build NAME CMAKE-ARGUMENTS...: configures build/test-NAME with the
+# arguments, builds it and runs its tests; a failure is added to the caller's
+# array `failed`, and the next build goes on.
+run_build() {
+    local name=$1; shift
+    local build="$root/build/test-$name"
+    echo "=== $name: configure and build"
+    if ! { cmake -S "$root" -B "$build" "$@" >/dev/null && cmake --build "$build" -j "$(nproc)"; }; then
+        failed+=("$name (build)")
+        return
+    fi
+    echo "=== $name: test"
+    ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300 || failed+=("$name (tests)")
 }

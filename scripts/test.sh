@@ -10,20 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${CROSS_PACKAGES[@]}"
 
-jobs=$(nproc)
 failed=()
-
-run_build() {  # run_build NAME CMAKE-ARGUMENTS...
-    local name=$1; shift
-    local build="$root/build/test-$name"
-    echo "=== $name: configure and build"
-    if ! { cmake -S "$root" -B "$build" "$@" >/dev/null && cmake --build "$build" -j "$jobs"; }; then
-        failed+=("$name (build)")
-        return
-    fi
-    echo "=== $name: test"
-    ctest --test-dir "$build" --output-on-failure -j "$jobs" || failed+=("$name (tests)")
-}
 
 run_build gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 run_build clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DLBM_BUILD_BENCH=OFF
