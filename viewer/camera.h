@@ -43,8 +43,9 @@ constexpr double NEAR_PLANE = 1.0;
 constexpr double FAR_PLANE = 1000.0;
 
 // Largest window width and height the program asks for: the largest viewport
-// Mesa serves, and half the X protocol's 16-bit coordinate range. Larger
-// windows crash the GL library or flood the X server with errors.
+// that Mesa's software renderer serves (its GL_MAX_VIEWPORT_DIMS), well inside
+// the X protocol's 16-bit sizes. Larger windows crash the GL library or flood
+// the X server with errors.
 constexpr int WINDOW_SIZE_MAX = 16384;
 int boundedWindowSize(int size);
 
