@@ -292,15 +292,18 @@ float withBits(std::uint32_t bits) {
     return value;
 }
 
-TEST(ProbeReport, EveryNaNReadsMinusNanWhateverItsSignBit) {
+TEST(ProbeReport, EveryNaNReadsMinusNanWhateverItsSignBitAndInfinitiesReadInf) {
     // x86 makes NaNs with the sign bit set, ARM with it clear; a payload or a
-    // signalling NaN prints the same. Infinities and numbers keep printf's text.
+    // signalling NaN prints the same. Infinities have one text of their own,
+    // whatever the C library; every finite value, the largest ones and a
+    // negative zero included, keeps printf's "%f".
     const float values[][2] = {{withBits(0x7FC00000u), withBits(0xFFC00000u)},
                                {withBits(0x7FA00001u), withBits(0xFF800001u)},
                                {INFINITY, -INFINITY},
-                               {-1.5f, 3.4028235e38f}};
+                               {-1.5f, 3.4028235e38f},
+                               {-3.4028235e38f, -0.0f}};
     Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 5; ++k) {
         at(lattice, k, 9)->intensity = values[k][0];
         at(lattice, k, 9)->links[4].f = values[k][1];
     }
@@ -309,8 +312,9 @@ TEST(ProbeReport, EveryNaNReadsMinusNanWhateverItsSignBit) {
     std::string expected = "Lattice 0: -nan / -nan\n"
                            "Lattice 1: -nan / -nan\n"
                            "Lattice 2: inf / -inf\n"
-                           "Lattice 3: -1.500000 / 340282346638528859811704183484516925440.000000\n";
-    expected += zeroReport().substr(4 * std::string("Lattice 0: 0.000000 / 0.000000\n").size());
+                           "Lattice 3: -1.500000 / 340282346638528859811704183484516925440.000000\n"
+                           "Lattice 4: -340282346638528859811704183484516925440.000000 / -0.000000\n";
+    expected += zeroReport().substr(5 * std::string("Lattice 0: 0.000000 / 0.000000\n").size());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
 }
 
