@@ -8,10 +8,7 @@ BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev l
 # test and benchmark libraries, and a virtual X server with the tools that
 # drive it and read its pixels.
 TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev xvfb xdotool imagemagick x11-utils)
-# Cross builds of the simulation and its tests, run through qemu-user:
-# compilers for 64-bit ARM and 32-bit x86, and GoogleTest's sources to build
-# it for each target.
-CROSS_PACKAGES=(g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user googletest)
+# The cross builds (scripts/cross-test.sh) name their own packages.
 
 ensure_packages() {
     local missing=() package
@@ -26,9 +23,24 @@ ensure_packages() {
         command -v sudo >/dev/null || { echo "missing packages: ${missing[*]} (run as root or install sudo)" >&2; return 1; }
         sudo=(sudo)
     fi
+    # Another apt or dpkg run (an unattended upgrade, a second script) may
+    # hold apt's locks for a while: wait up to 15 minutes rather than fail.
+    # apt-get install waits for dpkg's lock itself (DPkg::Lock::Timeout);
+    # apt-get update gives up at once on the package lists' lock, so it is
+    # tried again while that lock is busy.
+    local apt=(apt-get -o DPkg::Lock::Timeout=900)
+    local output tries=0
     echo "installing: ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
-        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+    until output=$("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive LC_ALL=C "${apt[@]}" update -q 2>&1); do
+        if grep -q 'Could not get lock' <<<"$output" && [ $((tries += 1)) -lt 180 ]; then
+            sleep 5
+            continue
+        fi
+        printf '%s\n' "$output" >&2
+        return 1
+    done
+    printf '%s\n' "$output"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -q "${missing[@]}"
 }
 
 # run_build NAME CMAKE-ARGUMENTS...: configures build/test-NAME with the

@@ -6,6 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 // The collision's SSE2 code runs wherever the compiler targets SSE2, unless the
 // build turns it off (LBM_SIMD=OFF); the portable code gives the same bits.
 #if defined(__SSE2__) && !defined(LBM_NO_SIMD)
@@ -238,9 +243,11 @@ inline void streamCell(Cell* cell) {
     cell->intensity = own;
 }
 
-// Text of one probe value: printf's "%f", except that every NaN reads "-nan".
-// The sign bit of a NaN depends on the CPU that made it (x86 sets it, ARM
-// clears it) and C libraries spell NaNs differently; the report does not.
+// Text of one probe value: printf's "%f" for a finite value, "-nan" for every
+// NaN and "inf" / "-inf" for the infinities. The sign bit of a NaN depends on
+// the CPU that made it (x86 sets it, ARM clears it), and C libraries spell
+// special values differently (Microsoft's runtimes print "1.#INF00"); the
+// report does not.
 struct ValueText {
     char text[64];  // "%f" of the largest float: sign, 39 digits, point, 6 decimals
 };
@@ -249,6 +256,8 @@ ValueText valueText(float value) {
     ValueText out;
     if (std::isnan(value))
         std::snprintf(out.text, sizeof out.text, "-nan");
+    else if (std::isinf(value))
+        std::snprintf(out.text, sizeof out.text, "%s", value < 0.0f ? "-inf" : "inf");
     else
         std::snprintf(out.text, sizeof out.text, "%f", static_cast<double>(value));
     return out;
@@ -291,3 +300,11 @@ void Lattice::printProbe() const {
 }
 
 bool probeReportLost() { return std::ferror(stdout) != 0; }
+
+void useBinaryStandardOutput() {
+#if defined(_WIN32)
+    // Windows opens standard output in text mode, which writes every "\n" as
+    // "\r\n"; the report is the same bytes everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}

@@ -43,6 +43,11 @@ public:
 // True once a probe report could not be written to standard output.
 bool probeReportLost();
 
+// Makes standard output write its bytes unchanged, "\n" line ends included
+// (on Windows, where it starts in text mode). Called by each program's main
+// before the first report.
+void useBinaryStandardOutput();
+
 // The system's lattice and source, as the program builds them at start-up.
 constexpr float STARTUP_TAU = 0.56f;
 constexpr float STARTUP_SPACING = 0.5f;

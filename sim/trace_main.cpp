@@ -7,6 +7,7 @@
 #include "lattice.h"
 
 int main(int argc, char** argv) {
+    useBinaryStandardOutput();
     long steps = 150;
     if (argc > 1) {
         char* end = nullptr;

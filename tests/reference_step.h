@@ -65,23 +65,29 @@ inline void stream(Lattice& lattice) {
 
 inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// First field whose bits differ between two lattices, as text; empty when all match.
+// First field whose bits differ between two lattices, as text; empty when all
+// match. The text is made only for a difference: the check runs after every
+// phase of many steps, on emulators too.
 inline std::string firstDifference(const Lattice& a, const Lattice& b) {
     for (int l = 0; l < NUM_LAYERS; ++l) {
         for (int index = 0; index < GRID_SIZE * GRID_SIZE; ++index) {
             const Cell& ca = *a.layers[l]->cells[index];
             const Cell& cb = *b.layers[l]->cells[index];
-            const std::string where = "layer " + std::to_string(l) + " cell " + std::to_string(index);
-            if (!sameBits(ca.density, cb.density)) return where + " density";
-            if (!sameBits(ca.speed, cb.speed)) return where + " speed";
-            if (!sameBits(ca.intensity, cb.intensity)) return where + " intensity";
+            const auto where = [&](const char* field) {
+                return "layer " + std::to_string(l) + " cell " + std::to_string(index) + " " + field;
+            };
+            if (!sameBits(ca.density, cb.density)) return where("density");
+            if (!sameBits(ca.speed, cb.speed)) return where("speed");
+            if (!sameBits(ca.intensity, cb.intensity)) return where("intensity");
             for (int i = 0; i < NUM_DIRECTIONS; ++i) {
                 const Link& la = ca.links[i];
                 const Link& lb = cb.links[i];
-                const std::string link = where + " link " + std::to_string(i);
-                if (!sameBits(la.f, lb.f)) return link + " f";
-                if (!sameBits(la.fEq, lb.fEq)) return link + " fEq";
-                if (!sameBits(la.fPost, lb.fPost)) return link + " fPost";
+                const auto link = [&](const char* field) {
+                    return where("link ") + std::to_string(i) + " " + field;
+                };
+                if (!sameBits(la.f, lb.f)) return link("f");
+                if (!sameBits(la.fEq, lb.fEq)) return link("fEq");
+                if (!sameBits(la.fPost, lb.fPost)) return link("fPost");
             }
         }
     }

@@ -37,6 +37,7 @@ void tick(void*) {
 
 int main(int argc, char** argv) {
     openClosedStandardStreams();
+    useBinaryStandardOutput();
     // The toolkit's own options (-display among them) are read before
     // anything opens the display; show() then applies the rest (-geometry).
     Fl::args(argc, argv);
