@@ -42,10 +42,10 @@ constexpr double HORIZONTAL_FOV = 45.0;
 constexpr double NEAR_PLANE = 1.0;
 constexpr double FAR_PLANE = 1000.0;
 
-// Largest window width and height the program asks for: the largest viewport
-// that Mesa's software renderer serves (its GL_MAX_VIEWPORT_DIMS), well inside
-// the X protocol's 16-bit sizes. Larger windows crash the GL library or flood
-// the X server with errors.
+// Largest window width and height the program asks for and draws: the
+// largest viewport that Mesa's software renderer serves (its
+// GL_MAX_VIEWPORT_DIMS), well inside the X protocol's 16-bit sizes. Mesa 22.3
+// was seen to crash on windows of 65,535 x 65,535 pixels.
 constexpr int WINDOW_SIZE_MAX = 16384;
 int boundedWindowSize(int size);
 

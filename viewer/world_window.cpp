@@ -1,7 +1,7 @@
 #include "world_window.h"
 
 #include <FL/Fl.H>
-#include <FL/x.H>
+#include <FL/platform.H>
 
 #include <cstdlib>
 
@@ -12,6 +12,32 @@ namespace {
 
 constexpr int KEY_STEP = 'f';
 constexpr int KEY_QUIT = 'q';
+
+// Asks the X server to give `window` the size width x height, and returns
+// true. Where the toolkit does not draw through X11 (FLTK 1.4 can run on
+// Wayland), makes no call and returns false.
+bool requestXWindowSize(const Fl_Window* window, int width, int height) {
+#if FL_API_VERSION >= 10400 && !defined(FLTK_USE_X11)
+    // A toolkit built without X11.
+    (void)window;
+    (void)width;
+    (void)height;
+    return false;
+#else
+#if FL_API_VERSION >= 10400
+    // Null while the toolkit uses Wayland.
+    Display* const display = fl_x11_display();
+    if (display == nullptr) return false;
+    const Window xid = fl_x11_xid(window);
+#else
+    // FLTK 1.3 always draws through X11.
+    Display* const display = fl_display;
+    const Window xid = fl_xid(window);
+#endif
+    XResizeWindow(display, xid, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    return true;
+#endif
+}
 
 }  // namespace
 
@@ -61,23 +87,26 @@ int WorldWindow::handle(int event) {
 }
 
 void WorldWindow::resize(int x, int y, int width, int height) {
-    Fl_Gl_Window::resize(x, y, boundedWindowSize(width), boundedWindowSize(height));
+    // Once the window is shown, the toolkit calls this with the X window's
+    // real size after every change of it (the program itself never resizes
+    // the window), so a size over the bound here is one that another client
+    // gave the X window. It is asked back once, when the window goes over the
+    // bound; a window manager that keeps it too large is not asked again.
+    const int boundedWidth = boundedWindowSize(width);
+    const int boundedHeight = boundedWindowSize(height);
+    if (boundedWidth == width && boundedHeight == height) {
+        oversized = false;
+    } else if (shown() && !oversized) {
+        oversized = requestXWindowSize(this, boundedWidth, boundedHeight);
+    }
+    Fl_Gl_Window::resize(x, y, boundedWidth, boundedHeight);
 }
 
 void WorldWindow::flush() {
-    // Another client can make the X window larger than the program ever asks
-    // for, and the GL library sizes its buffers after the X window, not after
-    // the toolkit's idea of it. Such a frame is not drawn: the window is sent
-    // back to its bounded size first.
-    Window root;
-    int x, y;
-    unsigned width, height, border, depth;
-    if (XGetGeometry(fl_display, fl_xid(this), &root, &x, &y, &width, &height, &border, &depth) &&
-        (width > WINDOW_SIZE_MAX || height > WINDOW_SIZE_MAX)) {
-        XResizeWindow(fl_display, fl_xid(this), static_cast<unsigned>(boundedWindowSize(static_cast<int>(width))),
-                      static_cast<unsigned>(boundedWindowSize(static_cast<int>(height))));
-        return;
-    }
+    // The GL library sizes its buffers after the X window, not after the
+    // toolkit's bounded idea of it: nothing is drawn while the X window is
+    // too large.
+    if (oversized) return;
     Fl_Gl_Window::flush();
 }
 

@@ -23,9 +23,11 @@ public:
 
     void draw() override;
     int handle(int event) override;
-    // Keep the window within WINDOW_SIZE_MAX in both directions: resize for
-    // the sizes the toolkit is given (-geometry, the X server), flush for an X
-    // window that another client has made larger.
+    // Keep the window within WINDOW_SIZE_MAX in both directions. resize
+    // bounds every size the toolkit is given (-geometry, and under X11 the X
+    // window's real size after each change); when another client has made
+    // the X window larger than that, it asks once for the bounded size, and
+    // flush draws nothing until the X window is back within the bound.
     void resize(int x, int y, int w, int h) override;
     void flush() override;
 
@@ -37,6 +39,9 @@ public:
 private:
     // Viewport and projection wait here while the window has no area.
     ProjectionSchedule projection;
+    // The X window is larger than WINDOW_SIZE_MAX (as last reported by the
+    // X server); the shrink request for it has been sent.
+    bool oversized = false;
 };
 
 // The one window, set by main before it is shown and read by the frame timer.

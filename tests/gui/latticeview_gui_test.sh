@@ -15,7 +15,7 @@
 #                        references in tests/gui/reference are written there
 #                        instead of being compared (to record new references)
 #
-# Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo.
+# Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo/xev.
 set -u
 
 LATTICEVIEW=${1:?path of latticeview}
@@ -34,15 +34,17 @@ CONVERT=convert
 IMPORT=import
 [ -x /usr/bin/import ] && IMPORT=/usr/bin/import
 
-for tool in Xvfb xdotool xdpyinfo xwininfo "$IMPORT" "$CONVERT"; do
+for tool in Xvfb xdotool xdpyinfo xwininfo xev "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
 done
 
 WORK=$(mktemp -d)
 XVFB_PID=
 APP_PID=
+XEV_PID=
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XEV_PID" ] && kill "$XEV_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && wait "$XVFB_PID" 2>/dev/null
     rm -rf "$WORK"
@@ -407,6 +409,15 @@ close_and_wait() {
 # Standard output closed, as some launchers start programs, the display given
 # by -display alone, and a window wider than the program serves.
 wait_until 10 no_window || fatal "the window of the first run did not go away"
+# The sizes X windows are created with, as the root window reports them; the
+# listener is ready once it reports a probe window of its own.
+xev -root -event substructure >"$WORK/created.txt" 2>&1 &
+XEV_PID=$!
+listening() {
+    xev -name probe >/dev/null 2>&1 & sleep 0.2; kill $! 2>/dev/null; wait $! 2>/dev/null
+    grep -q CreateNotify "$WORK/created.txt"
+}
+wait_until 10 listening || fatal "xev did not report the windows created"
 env -u DISPLAY "$LATTICEVIEW" -display "$DISPLAY" -geometry 20000x60 >&- 2>"$WORK/closed.txt" &
 APP_PID=$!
 wait_until 20 window_or_ended
@@ -414,6 +425,11 @@ find_window || fatal "no window on the display that -display named (program runn
 window_size() { xwininfo -id "$WID" | awk -F: '$1 ~ /Width|Height/ { gsub(/ /, "", $2); printf "%s ", $2 }'; }
 size=$(window_size)
 check "-geometry 20000x60 gives a window of 16384 x 60 (got $size)" [ "$size" = "16384 60 " ]
+created=$(awk '/^CreateNotify/ { getline; if (match($0, /width [0-9]+, height 60/)) printf "%s ", substr($0, RSTART, RLENGTH) }' \
+    "$WORK/created.txt")
+check "-geometry 20000x60: the X window is created 16384 wide (created: $created)" [ "$created" = "width 16384, height 60 " ]
+kill "$XEV_PID" 2>/dev/null
+XEV_PID=
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key --window "$WID" --delay 50 f f f
 # Another client makes the window larger still: it is sent back.
@@ -444,6 +460,21 @@ check "full disk: three lost reports are said once, with the reason ($(head -c 2
     [ "$(grep -c 'No space left on device' "$WORK/full.txt")" -eq 1 -a "$(wc -l <"$WORK/full.txt")" -eq 1 ]
 if close_and_wait "full disk"; then
     check "full disk: closing the window ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
+fi
+
+# The same with standard error closed: the loss is said on /dev/null, not into
+# the X connection (which would take descriptor 2 and stop answering).
+wait_until 10 no_window || fatal "the window of the full-disk run did not go away"
+"$LATTICEVIEW" >/dev/full 2>&- &
+APP_PID=$!
+wait_until 20 window_or_ended
+find_window || fatal "no window with standard error closed"
+xdotool windowfocus "$WID" 2>/dev/null
+xdotool key --window "$WID" --delay 50 f f f
+sleep 0.3
+if close_and_wait "full disk, standard error closed"; then
+    check "full disk, standard error closed: closing the window ends the program with status 1 (got $status)" \
+        [ "$status" -eq 1 ]
 fi
 
 [ -n "$RECORD" ] && echo "recorded the pictures in $RECORD: the references were not compared"
