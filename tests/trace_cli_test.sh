@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# lbm_trace under hostile conditions: a full disk as standard output, and a
-# step count too large for its type.
+# lbm_trace under hostile conditions: a full disk as standard output, a step
+# count too large for its type, arguments it does not take, and snapshots that
+# cannot be written.
 # usage: trace_cli_test.sh LBM_TRACE
 set -u
 LBM_TRACE=${1:?path of lbm_trace}
@@ -24,6 +25,59 @@ timeout 10 "$LBM_TRACE" 99999999999999999999 >"$WORK/big.out" 2>"$WORK/big.err"
 status=$?
 check "a count beyond the largest long is refused with status 2 (got $status)" [ "$status" -eq 2 ]
 check "... with the usage message and no report" eval 'grep -q "^usage: " "$WORK/big.err" && [ ! -s "$WORK/big.out" ]'
+
+# Arguments: the options in any order and in both forms; anything else is
+# refused with the usage message, status 2 and no report.
+"$LBM_TRACE" 3 --every 2 --vtk "$WORK/order1" >/dev/null && "$LBM_TRACE" --every=2 --vtk="$WORK/order2" 3 >/dev/null
+check "the options come in any order, as '--vtk DIR' or '--vtk=DIR'" \
+    eval '[ "$(ls "$WORK/order1")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000002.vti\nlattice_000003.vti")" ] &&
+          diff -r "$WORK/order1" "$WORK/order2" >/dev/null'
+for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5"; do
+    # shellcheck disable=SC2086
+    "$LBM_TRACE" $arguments >"$WORK/bad.out" 2>"$WORK/bad.err"
+    status=$?
+    check "'$arguments' is refused with status 2 (got $status), the usage message and no report" \
+        eval '[ "$status" -eq 2 ] && grep -q "^usage: lbm_trace " "$WORK/bad.err" && [ ! -s "$WORK/bad.out" ]'
+done
+"$LBM_TRACE" 5 --help >"$WORK/help.out"
+status=$?
+check "--help prints the usage on standard output, with status 0 (got $status)" \
+    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--vtk DIR\] \[--every K\] \[N\]" "$WORK/help.out"'
+check "--version prints the program, the package and a version" \
+    eval '"$LBM_TRACE" --version | grep -qx "lbm_trace (latticeview) [0-9][0-9.]*"'
+
+# Snapshots that cannot be written: status 1, one message naming the file and
+# the reason, reports already printed kept, nothing under a final name that is
+# not complete, no temporary file left.
+snapshot_failure() {  # NAME REASON LINES DIR STEPS [LIMIT]: lbm_trace --vtk DIR STEPS, files up to LIMIT KiB
+    local name=$1 reason=$2 lines=$3 dir=$4 steps=$5 limit=${6:-unlimited}
+    # Past the limit, write() fails with EFBIG once the signal it raises is ignored.
+    (trap '' XFSZ; ulimit -f "$limit"; exec "$LBM_TRACE" --vtk "$dir" "$steps") >"$WORK/$name.out" 2>"$WORK/$name.err"
+    status=$?
+    check "$name: status 1 (got $status), one message naming $dir and '$reason'" \
+        eval '[ "$status" -eq 1 ] && [ "$(wc -l <"$WORK/$name.err")" -eq 1 ] &&
+              grep -q "^lbm_trace: .*$dir.*: $reason\$" "$WORK/$name.err"'
+    check "$name: standard output holds the reports printed before the failure ($lines lines), whole" \
+        eval 'head -n "$lines" "$PROBE_GOLDEN" | cmp -s - "$WORK/$name.out"'
+}
+PROBE_GOLDEN=$WORK/probe.txt
+"$LBM_TRACE" 2 >"$PROBE_GOLDEN"
+
+snapshot_failure missing_parent "No such file or directory" 0 "$WORK/missing/snapshots" 2
+touch "$WORK/regular"
+snapshot_failure regular_file "Not a directory" 0 "$WORK/regular" 2
+
+# A write error: files are limited to 200 KiB, less than a snapshot.
+snapshot_failure file_size "File too large" 0 "$WORK/limited" 2 200
+check "file_size: no file left, complete or not" eval '[ -z "$(ls -A "$WORK/limited")" ]'
+
+# A directory in the way of the snapshot of step 2: steps 0 and 1 are written
+# and listed, the reports of steps 1 and 2 printed.
+mkdir -p "$WORK/blocked/lattice_000002.vti"
+snapshot_failure blocked "Is a directory" 22 "$WORK/blocked" 3
+check "blocked: snapshots 0 and 1 are written and listed, the directory kept, no temporary file left" \
+    eval '[ -d "$WORK/blocked/lattice_000002.vti" ] && [ "$(ls "$WORK/blocked")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000001.vti\nlattice_000002.vti")" ] &&
+          [ "$(grep -o "file=\"[^\"]*\"" "$WORK/blocked/lattice.pvd" | tr "\n" " ")" = "file=\"lattice_000000.vti\" file=\"lattice_000001.vti\" " ]'
 
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

@@ -1,0 +1,154 @@
+// Times what `lbm_trace --vtk DIR --every 1 1000` does against what
+// `lbm_trace 1000` does: 1,000 steps from start-up with a snapshot at start-up
+// and after every step, and the same steps without, repetitions of the two
+// interleaved. Prints the ratio of the median times and one snapshot's size.
+//
+// usage: snapshot_bench [DIR] [Google Benchmark options]
+// The snapshots go into fresh subdirectories of DIR (./snapshot_bench.out by
+// default, created if missing), which are removed at the end, and DIR too
+// when that leaves it empty.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lattice.h"
+#include "snapshot.h"
+
+namespace {
+
+constexpr long STEPS = 1000;
+
+std::filesystem::path g_directory = "snapshot_bench.out";
+int g_runs = 0;
+
+// One run of lbm_trace's work; with a directory, also its snapshots.
+void run(const std::string* directory) {
+    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
+    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    SnapshotSeries snapshots(directory != nullptr ? *directory : std::string());
+    if (directory != nullptr && (!snapshots.open() || !snapshots.write(lattice, 0))) {
+        std::fprintf(stderr, "%s\n", snapshots.error().c_str());
+        std::exit(1);
+    }
+    for (long n = 1; n <= STEPS; ++n) {
+        lattice.step();
+        if (directory != nullptr && !snapshots.write(lattice, n)) {
+            std::fprintf(stderr, "%s\n", snapshots.error().c_str());
+            std::exit(1);
+        }
+    }
+}
+
+void BM_Steps(benchmark::State& state) {
+    for (auto _ : state) run(nullptr);
+}
+
+// Every run writes into a directory of its own, as a first run into a new
+// directory does: no file is replaced.
+void BM_StepsWithSnapshots(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string directory = (g_directory / ("run_" + std::to_string(++g_runs))).string();
+        state.ResumeTiming();
+        run(&directory);
+    }
+}
+
+// Encoding one snapshot in memory, without the file system.
+void BM_Encode(benchmark::State& state) {
+    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
+    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    for (int n = 0; n < 100; ++n) lattice.step();
+    std::vector<unsigned char> file;
+    for (auto _ : state) {
+        encodeSnapshot(lattice, file);
+        benchmark::DoNotOptimize(file.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.size()));
+}
+
+BENCHMARK(BM_Steps)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepsWithSnapshots)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode)->Unit(benchmark::kMicrosecond);
+
+// Console output (without colours) plus the time of every repetition, for
+// the medians.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& result : runs)
+            if (result.run_type == Run::RT_Iteration && result.iterations > 0)
+                samples[result.run_name.function_name].push_back(result.real_accumulated_time /
+                                                                 static_cast<double>(result.iterations));
+    }
+
+    // Median seconds per iteration of a benchmark, or 0 when it did not run.
+    double seconds(const std::string& name) const {
+        const auto found = samples.find(name);
+        if (found == samples.end()) return 0.0;
+        std::vector<double> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> samples;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Seven repetitions, interleaved, unless the command line says otherwise.
+    std::vector<char*> arguments{argv[0]};
+    std::string repetitions = "--benchmark_repetitions=7";
+    std::string interleaving = "--benchmark_enable_random_interleaving=true";
+    arguments.push_back(repetitions.data());
+    arguments.push_back(interleaving.data());
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    if (count > 2) {
+        std::fprintf(stderr, "usage: %s [DIR] [Google Benchmark options]\n", argv[0]);
+        return 2;
+    }
+    if (count == 2) g_directory = arguments[1];
+    std::error_code error;
+    std::filesystem::create_directories(g_directory, error);
+    if (error) {
+        std::fprintf(stderr, "cannot create %s: %s\n", g_directory.string().c_str(), error.message().c_str());
+        return 1;
+    }
+    // Every step prints its probe report: that goes to a null sink, the
+    // results go to standard error.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+
+    RatioReporter reporter;
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    for (int n = 1; n <= g_runs; ++n) std::filesystem::remove_all(g_directory / ("run_" + std::to_string(n)), error);
+    std::filesystem::remove(g_directory, error);  // only when empty
+
+    std::vector<unsigned char> file;
+    encodeSnapshot(Lattice(STARTUP_TAU, STARTUP_SPACING), file);
+    const double plain = reporter.seconds("BM_Steps");
+    const double with = reporter.seconds("BM_StepsWithSnapshots");
+    std::fprintf(stderr, "one snapshot: %zu bytes\n", file.size());
+    if (plain > 0.0 && with > 0.0) {
+        std::fprintf(stderr, "%ld steps: %.1f ms; with %ld snapshots: %.1f ms (%.0f us per snapshot); ratio %.2f\n",
+                     STEPS, plain * 1e3, STEPS + 1, with * 1e3, (with - plain) / (STEPS + 1) * 1e6, with / plain);
+    }
+    return 0;
+}

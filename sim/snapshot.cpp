@@ -1,0 +1,242 @@
+#include "snapshot.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#elif defined(__linux__)
+#include <fcntl.h>  // AT_FDCWD for renameat2
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+constexpr int CELLS = NUM_LAYERS * GRID_SIZE * GRID_SIZE;
+
+// Every array is one block of the appended data: its size in bytes as a
+// UInt32, then its values.
+constexpr uint32_t FLOAT_ARRAY_BYTES = CELLS * 4;
+constexpr uint32_t F_ARRAY_BYTES = CELLS * NUM_DIRECTIONS * 4;
+constexpr uint32_t SOURCE_ARRAY_BYTES = CELLS;
+static_assert(static_cast<unsigned long long>(CELLS) * NUM_DIRECTIONS * 4 < 0xFFFFFFFFull,
+              "every array's size must fit the UInt32 block header");
+
+// The bits of a float as the file stores them: every NaN becomes the quiet NaN
+// with the sign bit set, whatever CPU made it (x86 sets the sign bit, ARM
+// clears it; payloads differ too). Infinities keep their bits.
+inline uint32_t fileBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x7FFFFFFFu) > 0x7F800000u ? 0xFFC00000u : bits;
+}
+
+// Little-endian whatever the host's byte order.
+inline unsigned char* putUInt32(unsigned char* out, uint32_t value) {
+    out[0] = static_cast<unsigned char>(value);
+    out[1] = static_cast<unsigned char>(value >> 8);
+    out[2] = static_cast<unsigned char>(value >> 16);
+    out[3] = static_cast<unsigned char>(value >> 24);
+    return out + 4;
+}
+
+inline unsigned char* putFloat(unsigned char* out, float value) { return putUInt32(out, fileBits(value)); }
+
+std::string dataArray(const char* type, const char* name, int components, uint32_t offset) {
+    std::string line = "        <DataArray type=\"";
+    line += type;
+    line += "\" Name=\"";
+    line += name;
+    line += '"';
+    if (components != 1) line += " NumberOfComponents=\"" + std::to_string(components) + '"';
+    line += " format=\"appended\" offset=\"" + std::to_string(offset) + "\"/>\n";
+    return line;
+}
+
+// Everything before the appended data; the same for every snapshot of a build.
+std::string snapshotHeader() {
+    const std::string last = std::to_string(GRID_SIZE - 1);
+    const std::string extent = "0 " + last + " 0 " + last + " 0 " + std::to_string(NUM_LAYERS - 1);
+    uint32_t offset = 0;
+    std::string text =
+        "<?xml version=\"1.0\"?>\n"
+        "<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt32\">\n"
+        "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"0 0 0\" Spacing=\"1 1 1\">\n"
+        "    <Piece Extent=\"" + extent + "\">\n"
+        "      <PointData Scalars=\"intensity\">\n";
+    for (const char* name : {"intensity", "density", "speed"}) {
+        text += dataArray("Float32", name, 1, offset);
+        offset += 4 + FLOAT_ARRAY_BYTES;
+    }
+    text += dataArray("Float32", "f", NUM_DIRECTIONS, offset);
+    offset += 4 + F_ARRAY_BYTES;
+    text += dataArray("UInt8", "source", 1, offset);
+    text +=
+        "      </PointData>\n"
+        "    </Piece>\n"
+        "  </ImageData>\n"
+        "  <AppendedData encoding=\"raw\">\n"
+        "   _";
+    return text;
+}
+
+constexpr char SNAPSHOT_TRAILER[] = "\n  </AppendedData>\n</VTKFile>\n";
+
+constexpr char COLLECTION_HEADER[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
+    "  <Collection>\n";
+constexpr char COLLECTION_TRAILER[] =
+    "  </Collection>\n"
+    "</VTKFile>\n";
+
+std::string errnoText(int error) { return error != 0 ? std::strerror(error) : "write error"; }
+
+// Puts `from` in the place of `to`, replacing a file of that name, so that the
+// name holds a complete file at every moment. std::rename on Windows refuses
+// an existing target; MoveFileEx replaces it.
+bool replaceFile(const std::string& from, const std::string& to, std::string& reason) {
+#ifdef _WIN32
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD code = GetLastError();
+    char text[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                  text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) --length;
+    reason = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+    return false;
+#else
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    // ext4 writes a file out at once when it is renamed onto an existing one:
+    // replacing the collection after every snapshot that way cost more than
+    // the snapshots themselves. Swapping the two names, then removing the old
+    // file, leaves a complete file under the name at every moment too. Where
+    // there is nothing to swap with, or the file system cannot swap, a plain
+    // rename does. A directory under the name is swapped back: rename refuses
+    // to replace one.
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
+        struct stat old;
+        if (lstat(from.c_str(), &old) == 0 && S_ISDIR(old.st_mode)) {
+            renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE);
+            reason = std::strerror(EISDIR);
+            return false;
+        }
+        std::remove(from.c_str());
+        return true;
+    }
+#endif
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    reason = errnoText(errno);
+    return false;
+#endif
+}
+
+}  // namespace
+
+void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file) {
+    static const std::string header = snapshotHeader();
+    const size_t data = 4 + FLOAT_ARRAY_BYTES + 4 + FLOAT_ARRAY_BYTES + 4 + FLOAT_ARRAY_BYTES + 4 + F_ARRAY_BYTES +
+                        4 + SOURCE_ARRAY_BYTES;
+    file.resize(header.size() + data + sizeof SNAPSHOT_TRAILER - 1);
+    unsigned char* out = file.data();
+    std::memcpy(out, header.data(), header.size());
+    out += header.size();
+
+    // The blocks, each after its size; filled in one pass over the cells.
+    unsigned char* intensity = putUInt32(out, FLOAT_ARRAY_BYTES);
+    unsigned char* density = putUInt32(intensity + FLOAT_ARRAY_BYTES, FLOAT_ARRAY_BYTES);
+    unsigned char* speed = putUInt32(density + FLOAT_ARRAY_BYTES, FLOAT_ARRAY_BYTES);
+    unsigned char* f = putUInt32(speed + FLOAT_ARRAY_BYTES, F_ARRAY_BYTES);
+    unsigned char* source = putUInt32(f + F_ARRAY_BYTES, SOURCE_ARRAY_BYTES);
+    std::memcpy(source + SOURCE_ARRAY_BYTES, SNAPSHOT_TRAILER, sizeof SNAPSHOT_TRAILER - 1);
+
+    // Points in file order: x (column) fastest, then y (row), then z (layer),
+    // which is the order of the cells in the layers.
+    for (const LatticeLayer* layer : lattice.layers) {
+        for (const Cell* cell : layer->cells) {
+            intensity = putFloat(intensity, cell->intensity);
+            density = putFloat(density, cell->density);
+            speed = putFloat(speed, cell->speed);
+            // Through a local block, which the compiler knows aliases no cell.
+            unsigned char links[NUM_DIRECTIONS * 4];
+            for (int i = 0; i < NUM_DIRECTIONS; ++i) putFloat(links + 4 * i, cell->links[i].f);
+            std::memcpy(f, links, sizeof links);
+            f += sizeof links;
+            *source++ = cell->isSource ? 1 : 0;
+        }
+    }
+}
+
+std::string snapshotFileName(long step) {
+    char name[64];
+    std::snprintf(name, sizeof name, "lattice_%06ld.vti", step);
+    return name;
+}
+
+SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(directory)) {}
+
+bool SnapshotSeries::open() {
+    std::error_code error;
+    std::filesystem::create_directory(directory_, error);
+    if (error) {
+        // An existing file that is not a directory is refused as "File exists"
+        // by some libraries; say what is wrong with it.
+        if (error == std::errc::file_exists) error = std::make_error_code(std::errc::not_a_directory);
+        error_ = "cannot create the directory " + directory_ + ": " + error.message();
+        return false;
+    }
+    return true;
+}
+
+std::string SnapshotSeries::path(const std::string& name) const {
+    if (directory_.empty()) return name;
+    const char last = directory_.back();
+    const bool separated = last == '/'
+#ifdef _WIN32
+                           || last == '\\' || last == ':'
+#endif
+        ;
+    return separated ? directory_ + name : directory_ + '/' + name;
+}
+
+bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t size) {
+    const std::string target = path(name);
+    const std::string temporary = target + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        error_ = "cannot create " + temporary + ": " + errnoText(errno);
+        return false;
+    }
+    errno = 0;
+    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed) error = errno;
+    if (!written || !closed) {
+        std::remove(temporary.c_str());
+        error_ = "cannot write " + target + ": " + errnoText(error);
+        return false;
+    }
+    std::string reason;
+    if (!replaceFile(temporary, target, reason)) {
+        std::remove(temporary.c_str());
+        error_ = "cannot rename " + temporary + " to " + target + ": " + reason;
+        return false;
+    }
+    return true;
+}
+
+bool SnapshotSeries::write(const Lattice& lattice, long step) {
+    const std::string name = snapshotFileName(step);
+    encodeSnapshot(lattice, buffer_);
+    if (!writeFile(name, buffer_.data(), buffer_.size())) return false;
+
+    entries_ += "    <DataSet timestep=\"" + std::to_string(step) + "\" group=\"\" part=\"0\" file=\"" + name + "\"/>\n";
+    const std::string collection = COLLECTION_HEADER + entries_ + COLLECTION_TRAILER;
+    return writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size());
+}

@@ -1,0 +1,52 @@
+// Field snapshots of the lattice: VTK XML ImageData files (.vti) with their
+// ParaView collection (.pvd). The bytes depend on the lattice's floats alone,
+// never on the machine: numbers are written little-endian, and every NaN as
+// the one quiet NaN 0xFFC00000.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lattice.h"
+
+// The whole file of one snapshot of the lattice. Points are the cells, x the
+// column, y the row, z the layer, 1 apart; per point the Float32 arrays
+// intensity, density, speed and f (19 components, in direction-index order)
+// and the UInt8 array source (1 for the source cell).
+void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file);
+
+// "lattice_SSSSSS.vti": the step number with at least six digits.
+std::string snapshotFileName(long step);
+
+// Name of the collection that lists the snapshots of a series.
+constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
+
+// The snapshots of one run, written into one directory. A file appears under
+// its final name only when it is complete: it is written under the name plus
+// ".tmp", closed, then renamed. After every snapshot the collection is
+// rewritten the same way, listing every snapshot written so far by this
+// series, each with its step as its time.
+class SnapshotSeries {
+public:
+    explicit SnapshotSeries(std::string directory);
+
+    // Creates the directory when it is missing (not its parent). False when it
+    // cannot be created or is not a directory; error() says why.
+    bool open();
+
+    // Writes the lattice as the snapshot of `step`, then the collection. False
+    // on the first failure, with no temporary file left behind; error() names
+    // the file and the reason.
+    bool write(const Lattice& lattice, long step);
+
+    const std::string& error() const { return error_; }
+
+private:
+    std::string path(const std::string& name) const;
+    bool writeFile(const std::string& name, const void* data, size_t size);
+
+    std::string directory_;
+    std::vector<unsigned char> buffer_;
+    std::string entries_;  // one DataSet line per snapshot written
+    std::string error_;
+};
