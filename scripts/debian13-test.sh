@@ -68,32 +68,36 @@ xvfb_pid=
 mounts_below() {
     awk -v top="$1/" 'index($2, top) == 1 { print $2 }' /proc/mounts | sort -r
 }
+# take_down DIRECTORY: ends what runs in the chroot there (it was all started
+# by this script), unmounts everything below it, and only then removes it;
+# false, with the directory left in place, when something stays mounted.
+take_down() {
+    local dir=$1 pid mount tries
+    for pid in /proc/[0-9]*; do
+        [ "$(readlink "$pid/root" 2>/dev/null)" = "$dir" ] && kill -9 "${pid#/proc/}" 2>/dev/null
+    done
+    for tries in 1 2 3; do
+        for mount in $(mounts_below "$dir"); do
+            umount "$mount" 2>/dev/null || { [ "$tries" -eq 3 ] && umount -l "$mount"; }
+        done
+        [ -z "$(mounts_below "$dir")" ] && break
+        sleep 1
+    done
+    if [ -n "$(mounts_below "$dir")" ]; then
+        echo "still mounted below $dir, left in place:" >&2
+        mounts_below "$dir" >&2
+        return 1
+    fi
+    # Nothing is mounted below it any more; --one-file-system all the same.
+    rm -rf --one-file-system "$dir" "$dir.pid"
+}
 cleanup() {
-    local status=$? pid mount tries
+    local status=$?
     trap - EXIT INT TERM
     set +e
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     if [ -n "$chroot_dir" ] && [ -d "$chroot_dir" ]; then
-        # Whatever still runs inside the chroot (it was all started from here)
-        # holds its mounts busy.
-        for pid in /proc/[0-9]*; do
-            [ "$(readlink "$pid/root" 2>/dev/null)" = "$chroot_dir" ] && kill -9 "${pid#/proc/}" 2>/dev/null
-        done
-        for tries in 1 2 3; do
-            for mount in $(mounts_below "$chroot_dir"); do
-                umount "$mount" 2>/dev/null || { [ "$tries" -eq 3 ] && umount -l "$mount"; }
-            done
-            [ -z "$(mounts_below "$chroot_dir")" ] && break
-            sleep 1
-        done
-        if [ -z "$(mounts_below "$chroot_dir")" ]; then
-            # Nothing is mounted below it any more; --one-file-system all the same.
-            rm -rf --one-file-system "$chroot_dir"
-        else
-            echo "still mounted below $chroot_dir, left in place:" >&2
-            mounts_below "$chroot_dir" >&2
-            status=1
-        fi
+        take_down "$chroot_dir" || status=1
     fi
     phase "done, status $status"
     exit "$status"
@@ -101,6 +105,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+# A run ended by SIGKILL could not clean up: its chroot, whose .pid file
+# names a process that is gone, is taken down now.
+for pidfile in /var/tmp/latticeview-debian13.*.pid; do
+    [ -f "$pidfile" ] || continue
+    kill -0 "$(cat "$pidfile")" 2>/dev/null && continue
+    echo "taking down ${pidfile%.pid}, left by an earlier run"
+    take_down "${pidfile%.pid}" || true
+done
 
 # ---------------------------------------------------------------- base system
 if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
@@ -114,6 +127,7 @@ if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
     rm -rf --one-file-system "$scratch"
 fi
 chroot_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+echo $$ >"$chroot_dir.pid"
 phase "unpacking the base system into $chroot_dir"
 debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$chroot_dir" "$archive" >"$chroot_dir.log" 2>&1 ||
     { tail -n 30 "$chroot_dir.log"; rm -f "$chroot_dir.log"; exit 1; }
