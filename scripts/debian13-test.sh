@@ -89,7 +89,7 @@ take_down() {
         return 1
     fi
     # Nothing is mounted below it any more; --one-file-system all the same.
-    rm -rf --one-file-system "$dir" "$dir.pid"
+    rm -rf --one-file-system "$dir" "$dir.pid" "$dir.log"
 }
 cleanup() {
     local status=$?
