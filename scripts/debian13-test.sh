@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# Debian 13 (trixie) as a new user meets it: a fresh minbase system in a
+# chroot, bootstrapped from the Debian archive that this machine's apt uses,
+# with a clean copy of the committed tree (HEAD) in /root/latticeview. Inside:
+#   1. scripts/run.sh on the fresh system, shown on an Xvfb of this machine:
+#      20 presses of f print the first 20 reports of the golden text, q ends it;
+#   2. scripts/test.sh, the README's test command (FLTK 1.3);
+#   3. FLTK 1.4 in place of 1.3: g++ and g++ with the sanitizers, warnings as
+#      errors, every test run, the program under Xvfb included;
+#   4. the FLTK 1.4 program in a Wayland session (weston), through XWayland
+#      (tests/gui/xwayland_test.sh).
+# Needs root (debootstrap, chroot, mount). The base system is kept as a tarball
+# in LBM_DEBIAN13_CACHE (default /var/cache/latticeview-debian13) and made anew
+# when it is older than 30 days. Everything mounted is unmounted on the way
+# out, whatever happens; the chroot is then removed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/packages.sh"
+
+[ "$(id -u)" -eq 0 ] || { echo "debian13-test.sh needs root (debootstrap, chroot, mount)" >&2; exit 2; }
+ensure_packages debootstrap debian-archive-keyring xvfb xdotool
+command -v git >/dev/null || ensure_packages git
+
+SUITE=trixie
+arch=$(dpkg --print-architecture)
+cache=${LBM_DEBIAN13_CACHE:-/var/cache/latticeview-debian13}
+tarball="$cache/$SUITE-minbase-$arch.tgz"
+started=$SECONDS
+phase() { echo "=== debian13 [$((SECONDS - started)) s]: $*"; }
+
+# The Debian archive of this machine's apt sources: the first URI of a `deb`
+# entry for this machine's own release (not its -updates or -security suites),
+# from the deb822 files or from the one-line list.
+debian_archive() {
+    local codename file
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$codename" ] || return 1
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        awk -v suite="$codename" '
+            function entry() {
+                if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && enabled != "no" && uris != "") {
+                    split(uris, u, " "); print u[1]; found = 1; exit
+                }
+                types = suites = uris = enabled = ""
+            }
+            /^[ \t]*#/ { next }
+            /^[ \t]*$/ { entry(); next }
+            /^[A-Za-z-]+:/ {
+                key = tolower($1); sub(/:$/, "", key); $1 = ""; value = $0; gsub(/^[ \t]+|[ \t]+$/, "", value)
+                if (key == "types") types = value; else if (key == "suites") suites = value
+                else if (key == "uris") uris = value; else if (key == "enabled") enabled = tolower(value)
+            }
+            END { if (!found) entry() }' "$file"
+    done
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] || continue
+        # deb [options] URI SUITE COMPONENTS...
+        sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$file" | awk -v suite="$codename" '$1 == "deb" && $3 == suite { print $2 }'
+    done
+}
+archive=$(debian_archive | grep -E '^(https?|file):' | head -n 1 || true)
+[ -n "$archive" ] || { echo "no Debian archive found in the apt sources of this machine" >&2; exit 1; }
+
+chroot_dir=
+xvfb_pid=
+# Every mount point below the chroot, deepest first.
+mounts_below() {
+    awk -v top="$1/" 'index($2, top) == 1 { print $2 }' /proc/mounts | sort -r
+}
+# take_down DIRECTORY: ends what runs in the chroot there (it was all started
+# by this script), unmounts everything below it, and only then removes it;
+# false, with the directory left in place, when something stays mounted.
+take_down() {
+    local dir=$1 pid mount tries
+    for pid in /proc/[0-9]*; do
+        [ "$(readlink "$pid/root" 2>/dev/null)" = "$dir" ] && kill -9 "${pid#/proc/}" 2>/dev/null
+    done
+    for tries in 1 2 3; do
+        for mount in $(mounts_below "$dir"); do
+            umount "$mount" 2>/dev/null || { [ "$tries" -eq 3 ] && umount -l "$mount"; }
+        done
+        [ -z "$(mounts_below "$dir")" ] && break
+        sleep 1
+    done
+    if [ -n "$(mounts_below "$dir")" ]; then
+        echo "still mounted below $dir, left in place:" >&2
+        mounts_below "$dir" >&2
+        return 1
+    fi
+    # Nothing is mounted below it any more; --one-file-system all the same.
+    rm -rf --one-file-system "$dir" "$dir.pid" "$dir.log"
+}
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    set +e
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    if [ -n "$chroot_dir" ] && [ -d "$chroot_dir" ]; then
+        take_down "$chroot_dir" || status=1
+    fi
+    phase "done, status $status"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# A run ended by SIGKILL could not clean up: its chroot, whose .pid file
+# names a process that is gone, is taken down now.
+for pidfile in /var/tmp/latticeview-debian13.*.pid; do
+    [ -f "$pidfile" ] || continue
+    kill -0 "$(cat "$pidfile")" 2>/dev/null && continue
+    echo "taking down ${pidfile%.pid}, left by an earlier run"
+    take_down "${pidfile%.pid}" || true
+done
+
+# ---------------------------------------------------------------- base system
+if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
+    phase "bootstrapping the base system from $archive into $tarball"
+    mkdir -p "$cache"
+    scratch=$(mktemp -d /var/tmp/latticeview-debian13-bootstrap.XXXXXX)
+    chroot_dir=$scratch
+    debootstrap --variant=minbase --make-tarball="$scratch.tgz" "$SUITE" "$scratch/root" "$archive" >"$scratch/log" 2>&1 ||
+        { tail -n 30 "$scratch/log"; rm -f "$scratch.tgz"; exit 1; }
+    mv "$scratch.tgz" "$tarball"
+    rm -rf --one-file-system "$scratch"
+fi
+chroot_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+echo $$ >"$chroot_dir.pid"
+phase "unpacking the base system into $chroot_dir"
+debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$chroot_dir" "$archive" >"$chroot_dir.log" 2>&1 ||
+    { tail -n 30 "$chroot_dir.log"; rm -f "$chroot_dir.log"; exit 1; }
+rm -f "$chroot_dir.log"
+
+# /dev and /dev/pts are bind mounts of this machine's own: never removed
+# recursively, only unmounted (cleanup).
+mount -t proc proc "$chroot_dir/proc"
+mount -t sysfs -o ro sysfs "$chroot_dir/sys"
+mount --bind /dev "$chroot_dir/dev"
+mount --bind /dev/pts "$chroot_dir/dev/pts"
+mount -t tmpfs tmpfs "$chroot_dir/dev/shm"
+[ -f /etc/resolv.conf ] && cp -L /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
+
+git -C "$root" archive --format=tar --prefix=latticeview/ HEAD | tar -x -C "$chroot_dir/root"
+[ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] ||
+    echo "note: uncommitted changes are not tested, only HEAD ($(git -C "$root" rev-parse --short HEAD))"
+
+# in_chroot COMMAND...: runs COMMAND as root in the chroot, in the tree's copy,
+# with a clean environment (DISPLAY passed on when set).
+in_chroot() {
+    chroot "$chroot_dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash -c 'cd /root/latticeview && "$@"' in_chroot "$@"
+}
+failed=()
+
+# ---------------------------------------------------------------- run.sh
+# An Xvfb of this machine: X clients in the chroot reach its abstract socket.
+phase "scripts/run.sh on the fresh system"
+work=$(mktemp -d "$chroot_dir/tmp/run.XXXXXX")
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
+in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
+run_pid=$!
+world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
+window=
+for _ in $(seq 1800); do  # the first run installs packages and builds: up to 6 minutes
+    window=$(world_window)
+    [ -n "$window" ] && break
+    kill -0 "$run_pid" 2>/dev/null || break
+    sleep 0.2
+done
+run_status=
+if [ -n "$window" ]; then
+    # The toolkit may replace the window it mapped first (for another visual).
+    sleep 1
+    window=$(world_window)
+    presses=()
+    for _ in $(seq 20); do presses+=(f); done
+    xdotool windowfocus "$window" || true
+    xdotool key --delay 30 "${presses[@]}" || true
+    sleep 2
+    xdotool key q || true
+    for _ in $(seq 100); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$run_pid" 2>/dev/null || true  # q did not end it
+    wait "$run_pid" && run_status=0 || run_status=$?
+else
+    kill "$run_pid" 2>/dev/null
+    wait "$run_pid" 2>/dev/null || true
+fi
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
+xvfb_pid=
+unset DISPLAY
+# The program's reports follow what the script printed while installing and
+# building.
+if [ "$run_status" = 1 ] &&
+    sed -n '/^Lattice 0: /,$p' "$work/run.txt" | cmp -s - <(head -n 220 "$root/tests/golden/probe_150.txt"); then
+    echo "ok: scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
+else
+    tail -n 40 "$work/run.txt"
+    echo "FAILED: scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
+    failed+=("scripts/run.sh")
+fi
+
+# ---------------------------------------------------------------- test.sh
+phase "scripts/test.sh"
+in_chroot scripts/test.sh || failed+=("scripts/test.sh")
+
+# ---------------------------------------------------------------- FLTK 1.4
+phase "FLTK 1.4 in place of FLTK 1.3"
+if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q libfltk1.4-dev libfltk1.3-dev- >/dev/null; then
+    # shellcheck disable=SC2016
+    in_chroot sh -c 'echo "FLTK $(fltk-config --version)"'
+    # g++, and g++ with the sanitizers; warnings are errors.
+    # shellcheck disable=SC2016
+    in_chroot bash -c '. scripts/packages.sh && root=$PWD && failed=() &&
+        run_build fltk14 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_BUILD_BENCH=OFF \
+            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
+        run_build fltk14-sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
+            -DLBM_BUILD_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
+        [ "${#failed[@]}" -eq 0 ] || { echo "FAILED: ${failed[*]}"; false; }' || failed+=("FLTK 1.4")
+else
+    failed+=("FLTK 1.4 (install)")
+fi
+
+# ---------------------------------------------------------------- Wayland
+# FLTK 1.4.3's own Wayland backend never shows an OpenGL window under weston:
+# before the first frame it waits for the window's surface to enter an output,
+# which weston reports only for a surface that already shows a frame. In a
+# Wayland session the program runs through XWayland (FLTK_BACKEND=x11).
+phase "a Wayland session (weston) through XWayland, FLTK 1.4"
+if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q weston xwayland >/dev/null; then
+    in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview || failed+=("XWayland")
+else
+    failed+=("XWayland (install)")
+fi
+
+if [ "${#failed[@]}" -ne 0 ]; then
+    echo "Debian 13 FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "Debian 13 passed: scripts/run.sh, scripts/test.sh, FLTK 1.4, XWayland"

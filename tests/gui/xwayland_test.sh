@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Runs the program in a Wayland session as FLTK 1.4 users meet it: weston (its
+# X11 backend, inside a private Xvfb, desktop shell) with XWayland, the program
+# started with WAYLAND_DISPLAY set and FLTK_BACKEND=x11, so that it draws
+# through XWayland. Keys reach it the way a user's do: pressed on weston's
+# window, passed on by weston. Checks that the window opens, that its start-up
+# picture equals the X11 reference, that 20 presses of f print the first 20
+# golden reports and that q ends the program with status 1.
+#
+# usage: xwayland_test.sh LATTICEVIEW
+# Needs weston, Xwayland, Xvfb, xdotool, xwininfo and ImageMagick.
+set -u
+LATTICEVIEW=${1:?path of latticeview}
+here=$(cd "$(dirname "$0")" && pwd)
+GOLDEN="$here/../golden/probe_150.txt"
+REFERENCE="$here/reference/startup.png"
+TOLERANCE=3
+
+WORK=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+FAILED=0
+check() {  # check DESCRIPTION COMMAND...
+    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; FAILED=$((FAILED + 1)); fi
+}
+fatal() {
+    echo "FAILED: $1"
+    for log in weston.log stderr.txt; do
+        [ -s "$WORK/$log" ] && { echo "$log:"; tail -n 20 "$WORK/$log"; }
+    done
+    exit 1
+}
+wait_until() {  # wait_until SECONDS COMMAND...
+    local tries=$(($1 * 10)); shift
+    while [ "$tries" -gt 0 ]; do "$@" && return 0; sleep 0.1; tries=$((tries - 1)); done
+    return 1
+}
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+pids+=($!)
+wait_until 10 test -s "$WORK/display" || fatal "Xvfb did not start"
+DISPLAY=":$(head -n 1 "$WORK/display")"
+export DISPLAY
+export XDG_RUNTIME_DIR="$WORK/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+weston --backend=x11-backend.so --shell=desktop-shell.so --xwayland --socket=wayland-lv \
+    --width=1024 --height=800 --idle-time=0 >"$WORK/weston.log" 2>&1 &
+pids+=($!)
+# weston names XWayland's display in its log once it listens there (it
+# starts the server when the first client connects).
+xwayland_display() { grep -o 'xserver listening on display :[0-9]*' "$WORK/weston.log" | head -n 1 | sed 's/.* //'; }
+xwayland_listens() { [ -n "$(xwayland_display)" ]; }
+wait_until 20 xwayland_listens || fatal "weston did not start XWayland"
+XWAYLAND=$(xwayland_display)
+WESTON_WINDOW=$(xwininfo -root -tree | awk '/Weston Compositor/ { print $1; exit }')
+[ -n "$WESTON_WINDOW" ] || fatal "no weston window on the Xvfb"
+
+env DISPLAY="$XWAYLAND" WAYLAND_DISPLAY=wayland-lv FLTK_BACKEND=x11 "$LATTICEVIEW" \
+    >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+APP_PID=$!
+pids+=("$APP_PID")
+find_window() { WID=$(DISPLAY="$XWAYLAND" xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+WID=
+wait_until 20 find_window || fatal "no window titled World on XWayland"
+# Where weston shows it: XWayland's screen is weston's output.
+sleep 1
+find_window
+read -r X Y W H < <(DISPLAY="$XWAYLAND" xwininfo -id "$WID" |
+    awk -F: '/Absolute upper-left X|Absolute upper-left Y|Width|Height/ { gsub(/ /, "", $2); printf "%s ", $2 }')
+[ "${W}x${H}" = 800x600 ] || fatal "the window is ${W}x${H}, not 800x600"
+[ $((X + W)) -le 1024 ] && [ $((Y + H)) -le 800 ] || fatal "the window at ($X, $Y) is not wholly on the output"
+
+# The pointer to the output's corner, away from the window; then the window's
+# part of the output, once two captures agree.
+xdotool mousemove --window "$WESTON_WINDOW" 1023 799
+shot() {
+    local previous='' current tries=20
+    while [ "$tries" -gt 0 ]; do
+        import -window "$WESTON_WINDOW" "$WORK/output.png" 2>/dev/null &&
+            convert "$WORK/output.png" -crop "${W}x${H}+${X}+${Y}" +repage -depth 8 "$WORK/shot.png" &&
+            convert "$WORK/shot.png" -depth 8 "rgb:$WORK/shot.rgb" || return 1
+        current=$(md5sum <"$WORK/shot.rgb")
+        [ "$current" = "$previous" ] && return 0
+        previous=$current
+        sleep 0.2
+        tries=$((tries - 1))
+    done
+    return 1
+}
+matches_reference() {
+    local differing
+    shot || { echo "  no stable picture"; return 1; }
+    differing=$(convert "$WORK/shot.png" "$REFERENCE" -compose difference -composite -depth 8 txt:- |
+        awk -v t="$TOLERANCE" 'NR > 1 { c = $2; gsub(/[()]/, "", c); split(c, v, ",")
+                                         if (v[1] > t || v[2] > t || v[3] > t) n++ } END { print n + 0 }')
+    [ "$differing" -eq 0 ] || { echo "  $differing pixels differ"; return 1; }
+}
+check "through XWayland, the start-up picture equals the X11 reference" matches_reference
+
+# Keys go to weston's window, which passes them to the focused client.
+xdotool windowfocus "$WESTON_WINDOW"
+keys=()
+for _ in $(seq 20); do keys+=(f); done
+xdotool key --delay 30 "${keys[@]}"
+reports_reached() { [ "$(grep -c '^Lattice 9: ' "$WORK/stdout.txt")" -ge 20 ]; }
+wait_until 20 reports_reached
+check "20 presses of f print the first 20 golden reports" \
+    cmp -s "$WORK/stdout.txt" <(head -n 220 "$GOLDEN")
+xdotool key q
+exited() { ! kill -0 "$APP_PID" 2>/dev/null; }
+if wait_until 10 exited; then
+    wait "$APP_PID"
+    status=$?
+    check "q ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
+else
+    check "q ends the program" false
+fi
+[ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
+[ "$FAILED" -eq 0 ]
