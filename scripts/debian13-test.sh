@@ -7,8 +7,8 @@
 #   2. scripts/test.sh, the README's test command (FLTK 1.3);
 #   3. FLTK 1.4 in place of 1.3: g++ and g++ with the sanitizers, warnings as
 #      errors, every test run, the program under Xvfb included;
-#   4. the FLTK 1.4 program in a Wayland session (weston), through XWayland
-#      (tests/gui/xwayland_test.sh).
+#   4. the FLTK 1.4 program in a Wayland session (weston with XWayland), which
+#      it must draw in through XWayland (tests/gui/xwayland_test.sh).
 # Needs root (debootstrap, chroot, mount). The base system is kept as a tarball
 # in LBM_DEBIAN13_CACHE (default /var/cache/latticeview-debian13) and made anew
 # when it is older than 30 days. Everything mounted is unmounted on the way
@@ -232,7 +232,7 @@ fi
 # FLTK 1.4.3's own Wayland backend never shows an OpenGL window under weston:
 # before the first frame it waits for the window's surface to enter an output,
 # which weston reports only for a surface that already shows a frame. In a
-# Wayland session the program runs through XWayland (FLTK_BACKEND=x11).
+# Wayland session with XWayland the program chooses FLTK's X11 backend itself.
 phase "a Wayland session (weston) through XWayland, FLTK 1.4"
 if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q weston xwayland >/dev/null; then
     in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview || failed+=("XWayland")

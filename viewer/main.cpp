@@ -2,6 +2,7 @@
 #include <FL/Fl.H>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -26,6 +27,19 @@ void openClosedStandardStreams() {
     }
 }
 
+// An FLTK built with both X11 and Wayland picks Wayland whenever a Wayland
+// compositor is running. There its GL window waits, before its first frame,
+// for the compositor to report the window on an output, which weston does only
+// for a window that has shown a frame: the window never appears. Where an X
+// display is at hand too (XWayland in a Wayland session), the program draws
+// through X11 instead, unless FLTK_BACKEND says otherwise.
+void preferX11WhereBothServe() {
+#if defined(FLTK_USE_WAYLAND) && defined(FLTK_USE_X11)
+    const char* display = std::getenv("DISPLAY");
+    if (display != nullptr && *display != '\0') setenv("FLTK_BACKEND", "x11", 0);
+#endif
+}
+
 // Frame timer: applies a drag in progress, redraws, re-arms.
 void tick(void*) {
     g_window->updateDrag();
@@ -38,6 +52,7 @@ void tick(void*) {
 int main(int argc, char** argv) {
     openClosedStandardStreams();
     useBinaryStandardOutput();
+    preferX11WhereBothServe();
     // The toolkit's own options (-display among them) are read before
     // anything opens the display; show() then applies the rest (-geometry).
     Fl::args(argc, argv);

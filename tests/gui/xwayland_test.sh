@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program in a Wayland session as FLTK 1.4 users meet it: weston (its
 # X11 backend, inside a private Xvfb, desktop shell) with XWayland, the program
-# started with WAYLAND_DISPLAY set and FLTK_BACKEND=x11, so that it draws
-# through XWayland. Keys reach it the way a user's do: pressed on weston's
+# started with WAYLAND_DISPLAY and DISPLAY (XWayland's) set and no FLTK_BACKEND:
+# it must choose to draw through XWayland by itself. Keys reach it the way a user's do: pressed on weston's
 # window, passed on by weston. Checks that the window opens, that its start-up
 # picture equals the X11 reference, that 20 presses of f print the first 20
 # golden reports and that q ends the program with status 1.
@@ -62,7 +62,7 @@ XWAYLAND=$(xwayland_display)
 WESTON_WINDOW=$(xwininfo -root -tree | awk '/Weston Compositor/ { print $1; exit }')
 [ -n "$WESTON_WINDOW" ] || fatal "no weston window on the Xvfb"
 
-env DISPLAY="$XWAYLAND" WAYLAND_DISPLAY=wayland-lv FLTK_BACKEND=x11 "$LATTICEVIEW" \
+env -u FLTK_BACKEND DISPLAY="$XWAYLAND" WAYLAND_DISPLAY=wayland-lv "$LATTICEVIEW" \
     >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
 APP_PID=$!
 pids+=("$APP_PID")
