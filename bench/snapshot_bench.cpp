@@ -9,15 +9,14 @@
 // when that leaves it empty.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "lattice.h"
+#include "median_reporter.h"
 #include "snapshot.h"
 
 namespace {
@@ -77,34 +76,6 @@ BENCHMARK(BM_Steps)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepsWithSnapshots)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMicrosecond);
 
-// Console output (without colours) plus the time of every repetition, for
-// the medians.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& result : runs)
-            if (result.run_type == Run::RT_Iteration && result.iterations > 0)
-                samples[result.run_name.function_name].push_back(result.real_accumulated_time /
-                                                                 static_cast<double>(result.iterations));
-    }
-
-    // Median seconds per iteration of a benchmark, or 0 when it did not run.
-    double seconds(const std::string& name) const {
-        const auto found = samples.find(name);
-        if (found == samples.end()) return 0.0;
-        std::vector<double> sorted = found->second;
-        std::sort(sorted.begin(), sorted.end());
-        const size_t n = sorted.size();
-        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
-    }
-
-private:
-    std::map<std::string, std::vector<double>> samples;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,7 +103,7 @@ int main(int argc, char** argv) {
     // results go to standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
-    RatioReporter reporter;
+    MedianReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
     reporter.SetOutputStream(&std::cerr);
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);

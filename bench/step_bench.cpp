@@ -3,14 +3,13 @@
 // Prints cell updates per second and the ratio of the step to the floor.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "lattice.h"
+#include "median_reporter.h"
 
 namespace {
 
@@ -126,31 +125,6 @@ BENCHMARK(BM_Collide);
 BENCHMARK(BM_Stream);
 BENCHMARK(BM_Floor);
 
-// Console output plus the time per iteration of every repetition, for the
-// figures printed at the end (the median over repetitions).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                samples[run.run_name.function_name].push_back(run.real_accumulated_time /
-                                                              static_cast<double>(run.iterations));
-    }
-
-    // Median seconds per iteration of a benchmark, or 0 when it did not run.
-    double seconds(const std::string& name) const {
-        const auto found = samples.find(name);
-        if (found == samples.end()) return 0.0;
-        std::vector<double> sorted = found->second;
-        std::sort(sorted.begin(), sorted.end());
-        const size_t n = sorted.size();
-        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
-    }
-
-private:
-    std::map<std::string, std::vector<double>> samples;
-};
 
 }  // namespace
 
@@ -161,7 +135,7 @@ int main(int argc, char** argv) {
     // results go to standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
-    RatioReporter reporter;
+    MedianReporter reporter;
     reporter.SetOutputStream(&std::cerr);
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);
