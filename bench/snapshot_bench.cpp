@@ -18,6 +18,7 @@
 #include "lattice.h"
 #include "median_reporter.h"
 #include "snapshot.h"
+#include "trace.h"
 
 namespace {
 
@@ -28,20 +29,12 @@ int g_runs = 0;
 
 // One run of lbm_trace's work; with a directory, also its snapshots.
 void run(const std::string* directory) {
-    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
     SnapshotSeries snapshots(directory != nullptr ? *directory : std::string());
-    if (directory != nullptr && (!snapshots.open() || !snapshots.write(lattice, 0))) {
+    if (directory != nullptr && (!snapshots.open() || !runTrace(STEPS, &snapshots, 1))) {
         std::fprintf(stderr, "%s\n", snapshots.error().c_str());
         std::exit(1);
     }
-    for (long n = 1; n <= STEPS; ++n) {
-        lattice.step();
-        if (directory != nullptr && !snapshots.write(lattice, n)) {
-            std::fprintf(stderr, "%s\n", snapshots.error().c_str());
-            std::exit(1);
-        }
-    }
+    if (directory == nullptr) runTrace(STEPS, nullptr, 1);
 }
 
 void BM_Steps(benchmark::State& state) {

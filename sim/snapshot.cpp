@@ -10,9 +10,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#elif defined(__linux__)
-#include <fcntl.h>  // AT_FDCWD for renameat2
-#include <sys/stat.h>
 #endif
 
 namespace {
@@ -111,25 +108,6 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& re
     reason = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
     return false;
 #else
-#if defined(__linux__) && defined(RENAME_EXCHANGE)
-    // ext4 writes a file out at once when it is renamed onto an existing one:
-    // replacing the collection after every snapshot that way cost more than
-    // the snapshots themselves. Swapping the two names, then removing the old
-    // file, leaves a complete file under the name at every moment too. Where
-    // there is nothing to swap with, or the file system cannot swap, a plain
-    // rename does. A directory under the name is swapped back: rename refuses
-    // to replace one.
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
-        struct stat old;
-        if (lstat(from.c_str(), &old) == 0 && S_ISDIR(old.st_mode)) {
-            renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE);
-            reason = std::strerror(EISDIR);
-            return false;
-        }
-        std::remove(from.c_str());
-        return true;
-    }
-#endif
     if (std::rename(from.c_str(), to.c_str()) == 0) return true;
     reason = errnoText(errno);
     return false;
@@ -187,10 +165,14 @@ bool SnapshotSeries::open() {
         // An existing file that is not a directory is refused as "File exists"
         // by some libraries; say what is wrong with it.
         if (error == std::errc::file_exists) error = std::make_error_code(std::errc::not_a_directory);
-        error_ = "cannot create the directory " + directory_ + ": " + error.message();
+        fail("cannot create the directory " + directory_ + ": " + error.message());
         return false;
     }
     return true;
+}
+
+void SnapshotSeries::fail(const std::string& message) {
+    if (error_.empty()) error_ = message;
 }
 
 std::string SnapshotSeries::path(const std::string& name) const {
@@ -209,7 +191,7 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
     const std::string temporary = target + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
-        error_ = "cannot create " + temporary + ": " + errnoText(errno);
+        fail("cannot create " + temporary + ": " + errnoText(errno));
         return false;
     }
     errno = 0;
@@ -219,13 +201,13 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
     if (written && !closed) error = errno;
     if (!written || !closed) {
         std::remove(temporary.c_str());
-        error_ = "cannot write " + target + ": " + errnoText(error);
+        fail("cannot write " + target + ": " + errnoText(error));
         return false;
     }
     std::string reason;
     if (!replaceFile(temporary, target, reason)) {
         std::remove(temporary.c_str());
-        error_ = "cannot rename " + temporary + " to " + target + ": " + reason;
+        fail("cannot rename " + temporary + " to " + target + ": " + reason);
         return false;
     }
     return true;
@@ -237,6 +219,17 @@ bool SnapshotSeries::write(const Lattice& lattice, long step) {
     if (!writeFile(name, buffer_.data(), buffer_.size())) return false;
 
     entries_ += "    <DataSet timestep=\"" + std::to_string(step) + "\" group=\"\" part=\"0\" file=\"" + name + "\"/>\n";
+    constexpr std::chrono::seconds COLLECTION_INTERVAL{1};
+    if (collectionWritten_ && std::chrono::steady_clock::now() - collectionTime_ < COLLECTION_INTERVAL) return true;
+    return writeCollection();
+}
+
+bool SnapshotSeries::finish() { return entries_.empty() || writeCollection(); }
+
+bool SnapshotSeries::writeCollection() {
     const std::string collection = COLLECTION_HEADER + entries_ + COLLECTION_TRAILER;
-    return writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size());
+    if (!writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size())) return false;
+    collectionWritten_ = true;
+    collectionTime_ = std::chrono::steady_clock::now();
+    return true;
 }

@@ -4,6 +4,7 @@
 // the one quiet NaN 0xFFC00000.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,11 @@ constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
 
 // The snapshots of one run, written into one directory. A file appears under
 // its final name only when it is complete: it is written under the name plus
-// ".tmp", closed, then renamed. After every snapshot the collection is
-// rewritten the same way, listing every snapshot written so far by this
-// series, each with its step as its time.
+// ".tmp", closed, then renamed. The collection is written the same way, and
+// lists every snapshot written so far by this series, each with its step as
+// its time: after the first snapshot, then at most once a second while
+// snapshots follow (rewriting it after every one would cost more than the
+// snapshots themselves in a long series), and by finish().
 class SnapshotSeries {
 public:
     explicit SnapshotSeries(std::string directory);
@@ -34,19 +37,28 @@ public:
     // cannot be created or is not a directory; error() says why.
     bool open();
 
-    // Writes the lattice as the snapshot of `step`, then the collection. False
-    // on the first failure, with no temporary file left behind; error() names
-    // the file and the reason.
+    // Writes the lattice as the snapshot of `step`, and the collection when it
+    // is due. False on the first failure, with no temporary file left behind;
+    // error() names the file and the reason.
     bool write(const Lattice& lattice, long step);
 
+    // Writes the collection of every snapshot written, if there is any: at the
+    // end of a run, and after a failure, so that it lists the complete ones.
+    bool finish();
+
+    // The first failure of the series, naming the file and the reason.
     const std::string& error() const { return error_; }
 
 private:
+    void fail(const std::string& message);
     std::string path(const std::string& name) const;
     bool writeFile(const std::string& name, const void* data, size_t size);
+    bool writeCollection();
 
     std::string directory_;
     std::vector<unsigned char> buffer_;
     std::string entries_;  // one DataSet line per snapshot written
-    std::string error_;
+    bool collectionWritten_ = false;
+    std::chrono::steady_clock::time_point collectionTime_;
+    std::string error_;  // the first failure
 };

@@ -10,6 +10,7 @@
 
 #include "lattice.h"
 #include "snapshot.h"
+#include "trace.h"
 
 #ifndef LBM_VERSION
 #define LBM_VERSION "unknown"
@@ -113,6 +114,11 @@ int parseArguments(int argc, char** argv, Options& options) {
     return -1;
 }
 
+int snapshotFailure(const SnapshotSeries& snapshots) {
+    std::fprintf(stderr, "%s: %s\n", PROGRAM, snapshots.error().c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,27 +127,12 @@ int main(int argc, char** argv) {
     const int status = parseArguments(argc, argv, options);
     if (status >= 0) return status;
 
-    std::unique_ptr<Lattice> lattice = std::make_unique<Lattice>(STARTUP_TAU, STARTUP_SPACING);
-    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-
     std::unique_ptr<SnapshotSeries> snapshots;
     if (options.vtkDirectory != nullptr) {
         snapshots = std::make_unique<SnapshotSeries>(options.vtkDirectory);
-        if (!snapshots->open() || !snapshots->write(*lattice, 0)) {
-            std::fprintf(stderr, "%s: %s\n", PROGRAM, snapshots->error().c_str());
-            return 1;
-        }
+        if (!snapshots->open()) return snapshotFailure(*snapshots);
     }
-
-    // Once a report cannot be written (the failure is said on stderr), the
-    // rest would be lost too; so would the snapshots after a failed one.
-    for (long n = 0; n < options.steps && !probeReportLost(); ++n) {
-        lattice->step();
-        const long done = n + 1;
-        if (snapshots && (done % options.every == 0 || done == options.steps) && !snapshots->write(*lattice, done)) {
-            std::fprintf(stderr, "%s: %s\n", PROGRAM, snapshots->error().c_str());
-            return 1;
-        }
-    }
+    // Only snapshots make the run itself fail; a lost report has been said.
+    if (!runTrace(options.steps, snapshots.get(), options.every)) return snapshotFailure(*snapshots);
     return probeReportLost() ? 1 : 0;
 }
