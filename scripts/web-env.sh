@@ -1,0 +1,27 @@
+# Sourced by scripts/web.sh and scripts/web-test.sh (after packages.sh): the
+# packages and the environment of the WebAssembly build, and the build itself.
+
+WEB_PACKAGES=(cmake make emscripten)
+# The browser test: Chromium, driven through puppeteer-core from npm.
+WEB_TEST_PACKAGES=(chromium)
+
+# emscripten comes with Debian's nodejs; npm only where no npm is at hand (a
+# Node.js from elsewhere brings its own).
+ensure_web_packages() {
+    local packages=("${WEB_PACKAGES[@]}" "$@")
+    command -v node >/dev/null || packages+=(nodejs)
+    ensure_packages "${packages[@]}"
+}
+
+# emcc runs some tools with node, which finds their modules in Debian's
+# directory only by NODE_PATH where another node comes first on the PATH.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+# build_web DIR [CMAKE-ARGUMENTS...]: configures and builds the WebAssembly
+# tree in DIR (lbm_trace, the page, the step benchmark).
+build_web() {
+    local build=$1; shift
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/emscripten.cmake" \
+        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake --build "$build" -j "$(nproc)"
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs what is missing (emscripten, Chromium, the Node packages of the
+# browser test with npm ci), then tests the WebAssembly build and the page:
+#   - lbm_trace under Node against the golden text and snapshots, with the
+#     SSE2 code (as WebAssembly SIMD) and without it;
+#   - the committed docs/latticeview.html equals the page built from these
+#     sources byte for byte;
+#   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
+#     reports, q, a lost context, no WebGL.
+# Each part runs whatever the others' results.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/packages.sh"
+. "$root/scripts/web-env.sh"
+ensure_web_packages "${WEB_TEST_PACKAGES[@]}" || exit 1
+
+passed=0
+failed=()
+result() {  # result NAME STATUS
+    if [ "$2" -eq 0 ]; then
+        echo "ok: $1"
+        passed=$((passed + 1))
+    else
+        echo "FAILED: $1"
+        failed+=("$1")
+    fi
+}
+
+# ---------------------------------------------------------------- builds and golden tests
+for variant in simd nosimd; do
+    build="$root/build/web"
+    options=()
+    if [ "$variant" = nosimd ]; then
+        build="$root/build/web-nosimd"
+        options=(-DLBM_SIMD=OFF)
+    fi
+    echo "=== WebAssembly ($variant): build"
+    if build_web "$build" "${options[@]}"; then
+        echo "=== WebAssembly ($variant): lbm_trace's golden tests under Node"
+        ctest --test-dir "$build" --output-on-failure --timeout 300
+        result "golden tests under Node ($variant)" $?
+    else
+        result "WebAssembly build ($variant)" 1
+    fi
+done
+
+# ---------------------------------------------------------------- the committed page
+page="$root/build/web/latticeview.html"
+if [ -f "$page" ] && cmp -s "$page" "$root/docs/latticeview.html"; then
+    result "docs/latticeview.html is the page built from these sources" 0
+else
+    echo "docs/latticeview.html differs from $page: run scripts/web.sh --commit and commit it"
+    result "docs/latticeview.html is the page built from these sources" 1
+fi
+
+# ---------------------------------------------------------------- the browser test
+echo "=== the page in Chromium"
+if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
+    node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/sim/lbm_trace.js"
+    result "the page in Chromium" $?
+else
+    result "npm ci (tests/web)" 1
+fi
+
+echo "${passed} passed, ${#failed[@]} failed"
+[ "${#failed[@]}" -eq 0 ]

@@ -1,0 +1,54 @@
+// Starts Debian's Chromium headless for the page's test and benchmark: a
+// software WebGL (SwiftShader through ANGLE), a fresh profile, no network of
+// its own; and opens the page from disk.
+import {mkdtempSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
+import {pathToFileURL} from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+export const CHROMIUM = process.env.LBM_CHROMIUM || '/usr/bin/chromium';
+
+export async function launchChromium(extraArguments = []) {
+  const profile = mkdtempSync(join(tmpdir(), 'latticeview-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: CHROMIUM,
+    headless: true,
+    userDataDir: profile,
+    args: ['--no-sandbox', '--headless=new', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run',
+      '--disable-quic', '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+      ...extraArguments],
+    protocolTimeout: 120000,
+  });
+  const close = browser.close.bind(browser);
+  browser.close = async () => {
+    try {
+      await close();
+    } finally {
+      rmSync(profile, {recursive: true, force: true});
+    }
+  };
+  return browser;
+}
+
+// Opens the page at `file` in a new tab of 1000 x 1400 CSS pixels at the
+// given device pixel ratio, and waits until its program runs.
+export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null} = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 1000, height: 1400, deviceScaleFactor: pixelRatio});
+  if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
+  const messages = [];
+  page.on('console', (message) => messages.push({type: message.type(), text: message.text()}));
+  page.on('pageerror', (error) => messages.push({type: 'pageerror', text: String(error)}));
+  await page.goto(pathToFileURL(file).href);
+  await page.waitForFunction(() => typeof latticeview !== 'undefined' && latticeview.running(), {timeout: 30000});
+  page.messages = messages;
+  return page;
+}
+
+// Waits until the page has drawn `frames` more frames.
+export async function waitFrames(page, frames = 2) {
+  const start = await page.evaluate(() => latticeview.counts.frames);
+  await page.waitForFunction((n) => latticeview.counts.frames >= n, {timeout: 10000, polling: 10}, start + frames);
+}

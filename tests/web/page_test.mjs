@@ -1,0 +1,198 @@
+// The page in headless Chromium, as a user meets it: its pictures against the
+// window's reference pictures at the same cameras (the same drags), its keys,
+// its reports byte for byte (shown, logged and saved), q, a lost WebGL
+// context, a browser without WebGL and a high-density screen.
+//
+// usage: node page_test.mjs PAGE LBM_TRACE
+//   PAGE       the page (build/web/latticeview.html)
+//   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
+//              the reports of N steps from start-up
+import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {dirname, join} from 'node:path';
+import {test} from 'node:test';
+import {fileURLToPath} from 'node:url';
+import {launchChromium, openPage, waitFrames} from './browser.mjs';
+import {differingPixels, readPng} from './png.mjs';
+
+const [PAGE, LBM_TRACE] = process.argv.slice(2);
+if (!PAGE || !LBM_TRACE) {
+  console.error('usage: node page_test.mjs PAGE LBM_TRACE');
+  process.exit(2);
+}
+const REFERENCE_DIR = join(dirname(fileURLToPath(import.meta.url)), '..', 'gui', 'reference');
+const TOLERANCE = 3;  // per colour channel, as the window's own test
+const STEPS = 60;     // as the window's test: the reference pictures are of 60 steps
+const FAST_PRESSES = 2000;
+
+function expectedReports(steps) {
+  const command = LBM_TRACE.endsWith('.js') ? [process.execPath, LBM_TRACE] : [LBM_TRACE];
+  return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
+}
+
+async function canvasPicture(page) {
+  const canvas = await page.$('#world');
+  return readPng(Buffer.from(await canvas.screenshot({type: 'png'})));
+}
+
+// Fails with the first differing pixels when the canvas differs from the
+// window's reference picture NAME.
+async function assertPicture(page, name, picture = null) {
+  await waitFrames(page);
+  const shown = picture || await canvasPicture(page);
+  const reference = readPng(readFileSync(join(REFERENCE_DIR, `${name}.png`)));
+  const differing = differingPixels(shown, reference, TOLERANCE);
+  const at = ([x, y]) => `${x},${y}: ${[...shown.rgb.subarray((y * shown.width + x) * 3, (y * shown.width + x) * 3 + 3)]}` +
+    ` / ${[...reference.rgb.subarray((y * reference.width + x) * 3, (y * reference.width + x) * 3 + 3)]}`;
+  assert.equal(differing.length, 0, `${differing.length} pixels differ from ${name}.png, the first (now / reference):\n  ` +
+    differing.slice(0, 8).map(at).join('\n  '));
+}
+
+async function reportText(page) {
+  return page.evaluate(() => ({saved: latticeview.reportText(), shown: document.getElementById('reports').textContent}));
+}
+
+async function pressKeys(page, keys) {
+  for (const key of keys) await page.keyboard.press(key);
+}
+
+// A drag with BUTTON from canvas pixel FROM to TO; `whileHeld` runs before
+// the release.
+async function drag(page, button, from, to, whileHeld = null) {
+  const box = await (await page.$('#world')).boundingBox();
+  await page.mouse.move(box.x + from[0], box.y + from[1]);
+  await page.mouse.down({button});
+  await page.mouse.move(box.x + to[0], box.y + to[1], {steps: 4});
+  await waitFrames(page);
+  if (whileHeld) await whileHeld();
+  await page.mouse.up({button});
+  await waitFrames(page);
+}
+
+test('the page in Chromium', async (t) => {
+  const browser = await launchChromium();
+  t.after(() => browser.close());
+  const page = await openPage(browser, PAGE);
+  const golden = expectedReports(FAST_PRESSES);
+  const firstReports = (n) => golden.split('\n').slice(0, 11 * n).join('\n') + '\n';
+
+  await t.test('start-up: an 800 x 600 canvas showing the window\'s start-up picture', async () => {
+    const size = await page.$eval('#world', (c) => [c.width, c.height, c.clientWidth, c.clientHeight]);
+    assert.deepEqual(size, [800, 600, 800, 600]);
+    await assertPicture(page, 'startup');
+  });
+
+  await t.test('a left drag orbits as in the window; back at the press point, the start-up picture', async () => {
+    let startup = null;
+    await drag(page, 'left', [400, 300], [460, 320], async () => {
+      await assertPicture(page, 'dragged');
+      const box = await (await page.$('#world')).boundingBox();
+      await page.mouse.move(box.x + 400, box.y + 300, {steps: 3});
+      await waitFrames(page);
+      startup = await canvasPicture(page);
+    });
+    await assertPicture(page, 'startup', startup);
+    assert.deepEqual(await page.evaluate(() => latticeview.camera()), [0, 0, 100, 0, 0]);
+  });
+
+  await t.test('keys other than f and q do nothing; f and Shift+F step, each printing its report', async () => {
+    await pressKeys(page, ['Escape', 'KeyA', 'Space', 'Enter', 'Tab', 'ArrowLeft', 'F1', 'KeyX']);
+    assert.equal((await reportText(page)).saved, '');
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('KeyF');
+    await page.keyboard.up('Shift');
+    await pressKeys(page, Array(STEPS - 1).fill('f'));
+    const text = await reportText(page);
+    assert.equal(text.saved, firstReports(STEPS));
+    assert.equal(text.shown, text.saved);
+    const logged = page.messages.filter((m) => m.type === 'log').map((m) => m.text + '\n');
+    assert.equal(logged.join(''), firstReports(STEPS));
+    await assertPicture(page, 'stepped');
+  });
+
+  await t.test('middle drags zoom out, beyond the canvas too (the drag holds the pointer)', async () => {
+    await drag(page, 'middle', [400, 0], [400, 900]);
+    await drag(page, 'middle', [400, 0], [400, 686]);
+    await assertPicture(page, 'zoomed');
+    assert.deepEqual(await page.$eval('#world', (c) => c.dispatchEvent(new MouseEvent('contextmenu',
+      {bubbles: true, cancelable: true}))), false, 'the canvas has no context menu');
+  });
+
+  await t.test('a lost WebGL context is restored and the drawing resumes', async () => {
+    await page.evaluate(() => {
+      const extension = document.getElementById('world').getContext('webgl').getExtension('WEBGL_lose_context');
+      extension.loseContext();
+      setTimeout(() => extension.restoreContext(), 100);
+    });
+    await page.waitForFunction(() => latticeview.counts.contextsRestored === 1, {timeout: 10000});
+    await assertPicture(page, 'zoomed');
+  });
+
+  await t.test(`${FAST_PRESSES} presses of f in all: every report exact, shown, and saved as the same bytes`, async () => {
+    await pressKeys(page, Array(FAST_PRESSES - STEPS).fill('f'));
+    const text = await reportText(page);
+    assert.equal(text.saved, golden);
+    assert.equal(text.shown, golden);
+
+    const downloads = mkdtempSync(join(tmpdir(), 'latticeview-downloads-'));
+    t.after(() => rmSync(downloads, {recursive: true, force: true}));
+    const session = await page.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+    await page.click('#save');
+    const saved = join(downloads, 'latticeview-reports.txt');
+    for (let i = 0; i < 100 && !readdirSync(downloads).includes('latticeview-reports.txt'); i++)
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    assert.equal(readFileSync(saved, 'latin1'), golden);
+  });
+
+  await t.test('q ends the program with status 1: no more steps, no more drags', async () => {
+    const camera = await page.evaluate(() => latticeview.camera());
+    await pressKeys(page, ['q', 'f', 'f']);
+    assert.equal(await page.evaluate(() => latticeview.ended()), true);
+    assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
+    await drag(page, 'left', [400, 300], [500, 300]);
+    assert.deepEqual(await page.evaluate(() => latticeview.camera()), camera);
+    assert.equal((await reportText(page)).saved, golden);
+    assert.deepEqual(page.messages.filter((m) => m.type === 'error' || m.type === 'pageerror'), []);
+  });
+
+  await t.test('without WebGL the page says so in place of the canvas; keys and reports still work', async () => {
+    const bare = await openPage(browser, PAGE, {
+      beforeLoad: () => {
+        const getContext = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+          return /webgl/.test(kind) ? null : getContext.call(this, kind, ...rest);
+        };
+      },
+    });
+    assert.equal(await bare.$eval('#no-webgl', (p) => !p.hidden && p.offsetHeight > 0), true);
+    assert.equal(await bare.$eval('#world', (c) => c.hidden), true);
+    await pressKeys(bare, ['f', 'f']);
+    assert.equal((await reportText(bare)).saved, firstReports(2));
+    await bare.close();
+  });
+
+  await t.test('at a device pixel ratio of 2 the drawing buffer doubles and the picture keeps its layout', async () => {
+    const sharp = await openPage(browser, PAGE, {pixelRatio: 2});
+    await waitFrames(sharp);
+    assert.deepEqual(await sharp.$eval('#world', (c) => [c.width, c.height, c.clientWidth, c.clientHeight]),
+      [1600, 1200, 800, 600]);
+    const shown = await canvasPicture(sharp);
+    assert.deepEqual([shown.width, shown.height], [1600, 1200]);
+    // Every CSS pixel is a block of 2 x 2 device pixels of one colour.
+    const sampled = {width: 800, height: 600, rgb: Buffer.alloc(800 * 600 * 3)};
+    for (let y = 0; y < 600; y++) {
+      for (let x = 0; x < 800; x++) {
+        for (const [dx, dy] of [[0, 0], [1, 0], [0, 1], [1, 1]]) {
+          const at = ((2 * y + dy) * 1600 + 2 * x + dx) * 3;
+          if (dx + dy === 0) shown.rgb.copy(sampled.rgb, (y * 800 + x) * 3, at, at + 3);
+          else assert.deepEqual(shown.rgb.subarray(at, at + 3), shown.rgb.subarray(((2 * y) * 1600 + 2 * x) * 3, ((2 * y) * 1600 + 2 * x) * 3 + 3), `device pixels of CSS pixel ${x},${y}`);
+        }
+      }
+    }
+    await assertPicture(sharp, 'startup', sampled);
+    await sharp.close();
+  });
+});

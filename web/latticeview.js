@@ -1,0 +1,264 @@
+// The page's own part of latticeview: the frame timer, the keys, the mouse
+// drags, the reports and the WebGL drawing. The lattice, the camera and the
+// points of each frame come from the C functions of latticeview_api.cpp.
+//
+// This script comes before emscripten's runtime code in the page, so that the
+// runtime prints through it.
+var latticeview = (function () {
+  var FRAME_PERIOD_MS = 25;  // the window's frame timer
+  var world = document.getElementById('world');
+  var reportsView = document.getElementById('reports');
+  var statusLine = document.getElementById('status');
+
+  // ---------------------------------------------------------------- reports
+  // A step prints its report line by line; the lines of one step are shown
+  // and logged as one piece. The pieces are kept as they are, so that saving
+  // gives exactly the bytes shown; each is appended as a text node of its
+  // own, and nothing rewrites the text already shown.
+  var pending = '';
+  var reports = [];
+  var counts = {steps: 0, frames: 0, contextsLost: 0, contextsRestored: 0};
+  Module.print = function (line) { pending += line + '\n'; };
+  Module.printErr = function (line) { console.error(line); };
+
+  function flushReport() {
+    if (pending === '') return;
+    var text = pending;
+    pending = '';
+    reports.push(text);
+    var follow = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
+    reportsView.appendChild(document.createTextNode(text));
+    if (follow) reportsView.scrollTop = reportsView.scrollHeight;
+    console.log(text.slice(0, -1));
+  }
+
+  function saveReports() {
+    var blob = new Blob(reports, {type: 'text/plain'});
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = 'latticeview-reports.txt';
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+  }
+  document.getElementById('save').addEventListener('click', saveReports);
+
+  // ---------------------------------------------------------------- program
+  var running = false;
+  var ended = false;
+  var timer = null;
+
+  function step() {
+    Module._lv_step();
+    counts.steps++;
+    flushReport();
+  }
+
+  // q: the program ends with status 1, as the window does. Its reports stay.
+  function end(status) {
+    ended = true;
+    running = false;
+    if (timer !== null) clearInterval(timer);
+    timer = null;
+    statusLine.textContent = 'The program ended with exit status ' + status + '. Reload the page to start again.';
+    statusLine.className = 'ended';
+    world.style.opacity = '0.4';
+  }
+
+  // Keys anywhere on the page, as keys in the window: f and Shift+F step, q
+  // and Shift+Q end, every other key does nothing. Keys with Ctrl, Alt or
+  // Meta are the browser's.
+  window.addEventListener('keydown', function (event) {
+    if (!running || event.ctrlKey || event.altKey || event.metaKey) return;
+    var key = event.key.length === 1 ? event.key.toLowerCase() : '';
+    if (key === 'f') {
+      event.preventDefault();
+      step();
+    } else if (key === 'q') {
+      event.preventDefault();
+      end(1);
+    }
+  });
+
+  // ---------------------------------------------------------------- drags
+  // Positions in CSS pixels of the canvas (800 x 600, the window's size),
+  // whole pixels as the window's events give them. A drag holds the pointer
+  // (pointer capture), so it goes on outside the canvas. As in the window, a
+  // second button pressed during a drag starts a new drag, and releasing any
+  // button ends it.
+  function position(event) {
+    var box = world.getBoundingClientRect();
+    var width = box.width > 0 ? box.width : world.clientWidth;
+    var height = box.height > 0 ? box.height : world.clientHeight;
+    return [Math.floor((event.clientX - box.left) * Module._lv_canvas_width() / width),
+      Math.floor((event.clientY - box.top) * Module._lv_canvas_height() / height)];
+  }
+  function press(event) {
+    var p = position(event);
+    Module._lv_press(event.button + 1, p[0], p[1]);
+  }
+  world.addEventListener('pointerdown', function (event) {
+    if (!running) return;
+    event.preventDefault();  // no text selection, no middle-button scrolling
+    world.setPointerCapture(event.pointerId);
+    press(event);
+  });
+  world.addEventListener('pointermove', function (event) {
+    if (!running) return;
+    if (event.button >= 0) {  // another button pressed or released during a drag
+      if (event.buttons & (1 << [0, 2, 1, 3, 4][event.button])) press(event);
+      else Module._lv_release();
+      return;
+    }
+    if (event.buttons === 0) return;
+    var p = position(event);
+    Module._lv_move(p[0], p[1]);
+  });
+  function release() { if (running) Module._lv_release(); }
+  world.addEventListener('pointerup', release);
+  world.addEventListener('pointercancel', release);
+  world.addEventListener('lostpointercapture', release);
+  world.addEventListener('contextmenu', function (event) { event.preventDefault(); });
+  world.addEventListener('mousedown', function (event) { if (event.button === 1) event.preventDefault(); });
+
+  // ---------------------------------------------------------------- drawing
+  var gl = null;
+  var scene = null;  // what the context holds: program, locations, buffer
+
+  function compile(type, source) {
+    var shader = gl.createShader(type);
+    gl.shaderSource(shader, source);
+    gl.compileShader(shader);
+    if (!gl.getShaderParameter(shader, gl.COMPILE_STATUS) && !gl.isContextLost())
+      throw new Error('shader: ' + gl.getShaderInfoLog(shader));
+    return shader;
+  }
+
+  // Everything the context holds, made anew for a new or restored context.
+  function setUpContext() {
+    var program = gl.createProgram();
+    gl.attachShader(program, compile(gl.VERTEX_SHADER, Module.UTF8ToString(Module._lv_vertex_shader())));
+    gl.attachShader(program, compile(gl.FRAGMENT_SHADER, Module.UTF8ToString(Module._lv_fragment_shader())));
+    var names = [];
+    for (var i = 0; i < Module._lv_attribute_count(); i++) {
+      names.push(Module.UTF8ToString(Module._lv_attribute_name(i)));
+      gl.bindAttribLocation(program, i, names[i]);
+    }
+    gl.linkProgram(program);
+    if (!gl.getProgramParameter(program, gl.LINK_STATUS) && !gl.isContextLost())
+      throw new Error('shader program: ' + gl.getProgramInfoLog(program));
+    var uniforms = {};
+    for (var u = 0; u < Module._lv_uniform_count(); u++) {
+      var name = Module.UTF8ToString(Module._lv_uniform_name(u));
+      uniforms[name] = gl.getUniformLocation(program, name);
+    }
+    gl.clearColor(0, 0, 0, 1);
+    gl.enable(gl.DEPTH_TEST);
+    gl.depthFunc(gl.LESS);
+    scene = {program: program, uniforms: uniforms, buffer: gl.createBuffer(), attributes: names.length};
+  }
+
+  // The drawing buffer at the device pixel ratio; the canvas stays 800 x 600
+  // CSS pixels.
+  function pixelRatio() {
+    var ratio = window.devicePixelRatio || 1;
+    return ratio > 0 && isFinite(ratio) ? ratio : 1;
+  }
+  function fitDrawingBuffer() {
+    var ratio = pixelRatio();
+    var width = Math.round(Module._lv_canvas_width() * ratio);
+    var height = Math.round(Module._lv_canvas_height() * ratio);
+    if (world.width !== width || world.height !== height) {
+      world.width = width;
+      world.height = height;
+    }
+  }
+
+  function draw() {
+    if (gl === null || scene === null || gl.isContextLost()) return;
+    fitDrawingBuffer();
+    var ratio = pixelRatio();
+    gl.viewport(0, 0, world.width, world.height);
+    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+    var count = Module._lv_frame(ratio);  // fills the points and the uniforms' values
+    gl.useProgram(scene.program);
+    var values = Module._lv_uniform_values();
+    for (var u = 0; u < Module._lv_uniform_count(); u++) {
+      var name = Module.UTF8ToString(Module._lv_uniform_name(u));
+      var offset = Module._lv_uniform_offset(u);
+      var size = Module._lv_uniform_size(u);
+      var data = Module.HEAPF32.subarray((values >> 2) + offset, (values >> 2) + offset + size);
+      if (size === 16) gl.uniformMatrix4fv(scene.uniforms[name], false, data);
+      else if (size === 2) gl.uniform2fv(scene.uniforms[name], data);
+      else gl.uniform1fv(scene.uniforms[name], data);
+    }
+    var stride = Module._lv_point_stride();
+    var points = Module._lv_points();
+    gl.bindBuffer(gl.ARRAY_BUFFER, scene.buffer);
+    gl.bufferData(gl.ARRAY_BUFFER, Module.HEAPU8.subarray(points, points + count * stride), gl.STREAM_DRAW);
+    for (var i = 0; i < scene.attributes; i++) {
+      gl.enableVertexAttribArray(i);
+      gl.vertexAttribPointer(i, Module._lv_attribute_size(i), gl.FLOAT, false, stride,
+        Module._lv_attribute_offset(i));
+    }
+    gl.drawArrays(gl.POINTS, 0, count);
+    counts.frames++;
+  }
+
+  function startDrawing() {
+    var options = {alpha: false, antialias: false, depth: true, stencil: false, preserveDrawingBuffer: false};
+    gl = world.getContext('webgl', options) || world.getContext('experimental-webgl', options);
+    if (gl === null) {
+      world.hidden = true;
+      document.getElementById('no-webgl').hidden = false;
+      return;
+    }
+    // A lost context is given back by the browser when it can: everything it
+    // held is made again, and the timer's next tick draws.
+    world.addEventListener('webglcontextlost', function (event) {
+      event.preventDefault();
+      counts.contextsLost++;
+      scene = null;
+    });
+    world.addEventListener('webglcontextrestored', function () {
+      counts.contextsRestored++;
+      setUpContext();
+    });
+    setUpContext();
+  }
+
+  // ---------------------------------------------------------------- timer
+  function tick() {
+    Module._lv_update_drag();
+    draw();
+  }
+
+  Module.onRuntimeInitialized = function () {
+    Module._lv_start();
+    running = true;
+    try {
+      startDrawing();
+    } catch (error) {
+      console.error(error);
+      statusLine.textContent = 'The lattice cannot be drawn: ' + error.message;
+    }
+    if (statusLine.textContent === 'Loading\u2026') statusLine.textContent = 'Running.';
+    tick();
+    timer = setInterval(tick, FRAME_PERIOD_MS);
+  };
+  Module.onAbort = function (what) {
+    running = false;
+    statusLine.textContent = 'The program could not start here: ' + what;
+    statusLine.className = 'ended';
+  };
+
+  // For tests and measurements: what the page has done so far.
+  return {
+    counts: counts,
+    reportText: function () { return reports.join(''); },
+    ended: function () { return ended; },
+    running: function () { return running; },
+    camera: function () { return Array.from(Module.HEAPF32.subarray(Module._lv_camera() >> 2, (Module._lv_camera() >> 2) + 5)); }
+  };
+})();
