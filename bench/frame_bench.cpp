@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     setUpSceneProjection(WIDTH, HEIGHT);
     setUpSceneLight();
 
-    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    const auto startup = makeStartupLattice();
+    Lattice& lattice = *startup;
     bool ok = measure("start-up:", lattice, buffer, repetitions);
     for (int n = 0; n < STEPS; ++n) lattice.step();
     ok = measure("after 60 steps:", lattice, buffer, repetitions) && ok;

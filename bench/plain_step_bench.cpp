@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "lattice.h"
@@ -39,8 +40,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: plain_step_bench [ROUNDS]\n");
         return 2;
     }
-    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    const std::unique_ptr<Lattice> startup = makeStartupLattice();
+    Lattice& lattice = *startup;
     for (int n = 0; n < WARM_UP_STEPS; ++n) {
         lattice.collide();
         lattice.stream();

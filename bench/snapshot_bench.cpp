@@ -54,12 +54,11 @@ void BM_StepsWithSnapshots(benchmark::State& state) {
 
 // Encoding one snapshot in memory, without the file system.
 void BM_Encode(benchmark::State& state) {
-    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-    for (int n = 0; n < 100; ++n) lattice.step();
+    const auto lattice = makeStartupLattice();
+    for (int n = 0; n < 100; ++n) lattice->step();
     std::vector<unsigned char> file;
     for (auto _ : state) {
-        encodeSnapshot(lattice, file);
+        encodeSnapshot(*lattice, file);
         benchmark::DoNotOptimize(file.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.size()));

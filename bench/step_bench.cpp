@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,7 @@ struct CellState {
 
 class WarmLattice {
 public:
-    WarmLattice() : lattice(STARTUP_TAU, STARTUP_SPACING) {
-        lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    WarmLattice() : startup(makeStartupLattice()), lattice(*startup) {
         for (int n = 0; n < WARM_UP_STEPS; ++n) lattice.step();
         forEachCell([this](Cell& cell) {
             CellState state{cell.intensity, {}};
@@ -51,7 +51,8 @@ public:
             for (Cell* cell : layer->cells) visit(*cell);
     }
 
-    Lattice lattice;
+    std::unique_ptr<Lattice> startup;
+    Lattice& lattice;
 
 private:
     std::vector<CellState> saved;

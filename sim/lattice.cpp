@@ -308,3 +308,9 @@ void useBinaryStandardOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
+
+std::unique_ptr<Lattice> makeStartupLattice() {
+    auto lattice = std::make_unique<Lattice>(STARTUP_TAU, STARTUP_SPACING);
+    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    return lattice;
+}

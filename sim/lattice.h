@@ -1,6 +1,8 @@
 // The whole lattice: its layers, the source injection and the time step.
 #pragma once
 
+#include <memory>
+
 #include "layer.h"
 
 #ifndef LBM_NUM_LAYERS
@@ -55,3 +57,6 @@ constexpr int SOURCE_X = 49;
 constexpr int SOURCE_Y = 49;
 constexpr int SOURCE_LAYER = 0;
 constexpr float SOURCE_VALUE = 0.42f;
+
+// A lattice built and loaded with these, as the program is at start-up.
+std::unique_ptr<Lattice> makeStartupLattice();

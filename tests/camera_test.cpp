@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "camera.h"
+#include "window_limits.h"
 
 namespace {
 

@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: snapshot_dump DIR STEP...\n");
         return 2;
     }
-    Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    const auto startup = makeStartupLattice();
+    Lattice& lattice = *startup;
     long done = 0;
     for (int k = 2; k < argc; ++k) {
         const long step = std::atol(argv[k]);

@@ -19,12 +19,6 @@
 
 namespace {
 
-std::unique_ptr<Lattice> startupLattice() {
-    auto lattice = std::make_unique<Lattice>(STARTUP_TAU, STARTUP_SPACING);
-    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-    return lattice;
-}
-
 std::string capturedStep(Lattice& lattice) {
     testing::internal::CaptureStdout();
     lattice.step();
@@ -180,7 +174,7 @@ TEST(Streaming, IntensityAddsInVisitingOrder) {
 }
 
 TEST(Step, AfterAStepNoPopulationWaitsAndDensityDescribesThePreviousState) {
-    auto lattice = startupLattice();
+    auto lattice = makeStartupLattice();
     for (int n = 0; n < 3; ++n) capturedStep(*lattice);
     Cell* cell = at(*lattice, 47, 47);
     const float densityBefore = cell->computeDensity();
@@ -195,8 +189,8 @@ TEST(Step, AfterAStepNoPopulationWaitsAndDensityDescribesThePreviousState) {
 }
 
 TEST(Step, PhasesMatchALiteralStepBitForBitFromStartUp) {
-    auto fast = startupLattice();
-    auto literal = startupLattice();
+    auto fast = makeStartupLattice();
+    auto literal = makeStartupLattice();
     for (int n = 1; n <= 150; ++n) {
         fast->collide();
         reference::collide(*literal);
@@ -248,7 +242,7 @@ protected:
 };
 
 TEST_F(StartUpRun, FirstStepPrintsZerosAndLoadsTheSourceState) {
-    auto lattice = startupLattice();
+    auto lattice = makeStartupLattice();
     EXPECT_EQ(capturedStep(*lattice), zeroReport());
     const Cell* source = at(*lattice, 49, 49);
     EXPECT_NEAR(source->density, 0.0539583, 5e-8);
@@ -256,7 +250,7 @@ TEST_F(StartUpRun, FirstStepPrintsZerosAndLoadsTheSourceState) {
 }
 
 TEST_F(StartUpRun, FirstNonZeroProbeValueAppearsInStep46AtColumn9) {
-    auto lattice = startupLattice();
+    auto lattice = makeStartupLattice();
     for (int n = 1; n <= 45; ++n) ASSERT_EQ(capturedStep(*lattice), zeroReport()) << "step " << n;
     std::string expected = zeroReport();
     const std::string zeroLine = "Lattice 9: 0.000000 / 0.000000\n";
@@ -265,7 +259,7 @@ TEST_F(StartUpRun, FirstNonZeroProbeValueAppearsInStep46AtColumn9) {
 }
 
 TEST_F(StartUpRun, IntensityGrowsWithoutBound) {
-    auto lattice = startupLattice();
+    auto lattice = makeStartupLattice();
     for (int n = 1; n <= 10; ++n) capturedStep(*lattice);
     EXPECT_GT(largestIntensity(*lattice), 100.0f);
     for (int n = 11; n <= 60; ++n) capturedStep(*lattice);
@@ -278,7 +272,7 @@ TEST_F(StartUpRun, ProbeTextOfTheFirst150StepsIsUnchanged) {
     std::stringstream golden;
     golden << file.rdbuf();
 
-    auto lattice = startupLattice();
+    auto lattice = makeStartupLattice();
     testing::internal::CaptureStdout();
     for (int n = 0; n < 150; ++n) lattice->step();
     const std::string text = testing::internal::GetCapturedStdout();

@@ -2,7 +2,7 @@
 # program under Xvfb.
 
 add_executable(camera_test ${CMAKE_CURRENT_SOURCE_DIR}/camera_test.cpp)
-target_link_libraries(camera_test PRIVATE lbm_camera GTest::gtest_main)
+target_link_libraries(camera_test PRIVATE lbm_window_limits GTest::gtest_main)
 gtest_discover_tests(camera_test TEST_PREFIX "camera.")
 
 if(LBM_GUI_TESTS)

@@ -56,7 +56,6 @@ void pan(const CameraState& press, CameraState& camera, int dX, int dY, int W, i
 
 bool hasArea(int W, int H) { return W > 0 && H > 0; }
 
-int boundedWindowSize(int size) { return size > WINDOW_SIZE_MAX ? WINDOW_SIZE_MAX : size; }
 
 CameraState dragCamera(const CameraState& press, const CameraState& current, int dragMode, int dX, int dY,
                        int W, int H) {
@@ -85,11 +84,4 @@ EyePosition eyePosition(const CameraState& camera) {
     return {std::cos(e) * (std::cos(a) * d) + static_cast<double>(camera.targetX),
             std::cos(e) * (std::sin(a) * d) + static_cast<double>(camera.targetY),
             std::sin(e) * d + EYE_HEIGHT};
-}
-
-bool ProjectionSchedule::due(bool contextSetUp, int W, int H) {
-    if (contextSetUp) pending_ = true;
-    if (!pending_ || !hasArea(W, H)) return false;
-    pending_ = false;
-    return true;
 }

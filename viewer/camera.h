@@ -42,16 +42,6 @@ constexpr double HORIZONTAL_FOV = 45.0;
 constexpr double NEAR_PLANE = 1.0;
 constexpr double FAR_PLANE = 1000.0;
 
-// Largest window width and height the program asks for and draws: the
-// largest viewport that Mesa's software renderer serves (its
-// GL_MAX_VIEWPORT_DIMS), well inside the X protocol's 16-bit sizes. Mesa 22.3
-// was seen to crash on windows of 65,535 x 65,535 pixels.
-constexpr int WINDOW_SIZE_MAX = 16384;
-int boundedWindowSize(int size);
-
-// Frame timer period in seconds.
-constexpr float FRAME_PERIOD = 0.025f;
-
 // True when a window of W x H pixels has an area. The drag and the projection
 // divide by both sizes, so they are skipped while either is 0.
 bool hasArea(int W, int H);
@@ -74,17 +64,3 @@ struct EyePosition {
     double x, y, z;
 };
 EyePosition eyePosition(const CameraState& camera);
-
-// Decides on which draw the viewport and projection are set up. They are due
-// whenever the context is being set up; a window without area postpones them
-// until a draw where it has one, even if the context is valid by then.
-class ProjectionSchedule {
-public:
-    // contextSetUp: this draw sets up the context. Returns true when the
-    // viewport and projection are to be set up now (and marks them done).
-    bool due(bool contextSetUp, int W, int H);
-    bool pending() const { return pending_; }
-
-private:
-    bool pending_ = false;
-};

@@ -6,6 +6,7 @@
 #include <FL/Fl_Gl_Window.H>
 
 #include "camera.h"
+#include "window_limits.h"
 
 class Lattice;
 

@@ -6,6 +6,8 @@
 // standard output, which the page's script receives line by line.
 #include <emscripten/emscripten.h>
 
+#include <memory>
+
 #include "camera.h"
 #include "lattice.h"
 #include "view_matrices.h"
@@ -17,7 +19,7 @@ constexpr int CANVAS_WIDTH = 800;
 constexpr int CANVAS_HEIGHT = 600;
 
 struct Program {
-    Lattice lattice{STARTUP_TAU, STARTUP_SPACING};
+    std::unique_ptr<Lattice> lattice = makeStartupLattice();
     CameraState camera = DEFAULT_CAMERA;
     int dragMode = DRAG_NONE;
     int mouseX = 0, mouseY = 0;
@@ -25,8 +27,6 @@ struct Program {
     CameraState pressCamera = DEFAULT_CAMERA;
     // The projection and the layer's model-view of the current camera.
     Matrix4 matrices[2];
-
-    Program() { lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING); }
 };
 
 // Created by lv_start, once, and never freed (as the window's lattice).
@@ -44,7 +44,7 @@ EMSCRIPTEN_KEEPALIVE int lv_canvas_width() { return CANVAS_WIDTH; }
 EMSCRIPTEN_KEEPALIVE int lv_canvas_height() { return CANVAS_HEIGHT; }
 
 // One time step and its report.
-EMSCRIPTEN_KEEPALIVE void lv_step() { program->lattice.step(); }
+EMSCRIPTEN_KEEPALIVE void lv_step() { program->lattice->step(); }
 
 // A button pressed at (x, y), in CSS pixels from the canvas's top left corner;
 // buttons as the window numbers them (1 left, 2 middle, 3 right).

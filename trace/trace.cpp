@@ -3,8 +3,7 @@
 #include <memory>
 
 bool runTrace(long steps, SnapshotSeries* snapshots, long every) {
-    const auto lattice = std::make_unique<Lattice>(STARTUP_TAU, STARTUP_SPACING);
-    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
+    const auto lattice = makeStartupLattice();
     if (snapshots != nullptr && !snapshots->write(*lattice, 0)) return false;
 
     // Once a report cannot be written, the rest would be lost too; so would
