@@ -13,22 +13,40 @@ var latticeview = (function () {
   // ---------------------------------------------------------------- reports
   // A step prints its report line by line; the lines of one step are shown
   // and logged as one piece. The pieces are kept as they are, so that saving
-  // gives exactly the bytes shown; each is appended as a text node of its
-  // own, and nothing rewrites the text already shown.
+  // gives exactly the bytes shown. Each is shown as a block of its own: the
+  // browser lays out the new block alone, not the whole text again (as it
+  // would for one long run of text), and nothing rewrites what is shown.
+  // Selecting and copying the text gives the reports' bytes.
   var pending = '';
   var reports = [];
   var counts = {steps: 0, frames: 0, contextsLost: 0, contextsRestored: 0};
   Module.print = function (line) { pending += line + '\n'; };
   Module.printErr = function (line) { console.error(line); };
 
+  // The view follows new reports unless the user has scrolled up; it scrolls
+  // at most once a frame.
+  var following = true;
+  var scrollDue = false;
+  reportsView.addEventListener('scroll', function () {
+    following = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
+  });
+  function scrollToEnd() {
+    scrollDue = false;
+    if (following) reportsView.scrollTop = reportsView.scrollHeight;
+  }
+
   function flushReport() {
     if (pending === '') return;
     var text = pending;
     pending = '';
     reports.push(text);
-    var follow = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
-    reportsView.appendChild(document.createTextNode(text));
-    if (follow) reportsView.scrollTop = reportsView.scrollHeight;
+    var block = document.createElement('span');
+    block.textContent = text;
+    reportsView.appendChild(block);
+    if (following && !scrollDue) {
+      scrollDue = true;
+      requestAnimationFrame(scrollToEnd);
+    }
     console.log(text.slice(0, -1));
   }
 
@@ -59,7 +77,7 @@ var latticeview = (function () {
   function end(status) {
     ended = true;
     running = false;
-    if (timer !== null) clearInterval(timer);
+    if (timer !== null) clearTimeout(timer);
     timer = null;
     statusLine.textContent = 'The program ended with exit status ' + status + '. Reload the page to start again.';
     statusLine.className = 'ended';
@@ -229,9 +247,20 @@ var latticeview = (function () {
   }
 
   // ---------------------------------------------------------------- timer
+  // Every 25 ms, counted from the previous tick's due time rather than from
+  // when it ran (as the window's timer is re-armed): a late tick does not
+  // delay the ones after it. (setInterval lets a stream of key presses push
+  // its ticks back, down to some 28 a second.) A tick more than a period
+  // late starts the count afresh.
+  var due = 0;
   function tick() {
     Module._lv_update_drag();
     draw();
+    if (!running) return;
+    var now = performance.now();
+    due += FRAME_PERIOD_MS;
+    if (due < now) due = now + FRAME_PERIOD_MS;
+    timer = setTimeout(tick, due - now);
   }
 
   Module.onRuntimeInitialized = function () {
@@ -244,8 +273,8 @@ var latticeview = (function () {
       statusLine.textContent = 'The lattice cannot be drawn: ' + error.message;
     }
     if (statusLine.textContent === 'Loading\u2026') statusLine.textContent = 'Running.';
+    due = performance.now();
     tick();
-    timer = setInterval(tick, FRAME_PERIOD_MS);
   };
   Module.onAbort = function (what) {
     running = false;
