@@ -1,0 +1,29 @@
+#include "point_list.h"
+
+bool hasOpenLink(const Cell& cell) {
+    for (const Link& link : cell.links)
+        if (link.neighbour == nullptr) return true;
+    return false;
+}
+
+int fillScenePoints(const Lattice& lattice, ScenePoint* points) {
+    int count = 0;
+    // Layer k lies k + 1 units along x: the sum of one unit per layer so far.
+    float layerX = 0.0f;
+    for (const LatticeLayer* layer : lattice.layers) {
+        layerX += 1.0f;
+        float v = GRID_ORIGIN;
+        for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
+            float u = GRID_ORIGIN;
+            for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
+                const Cell& cell = *layer->cellAt(x, y);
+                if (cell.intensity > 0.0f)
+                    points[count++] = {layerX, u, v, 0.0f, cell.intensity, 0.0f, INTENSITY_POINT_SIZE};
+                if (hasOpenLink(cell))
+                    points[count++] = {layerX, u, v, OPEN_LINK_RED, OPEN_LINK_GREEN, OPEN_LINK_BLUE,
+                                       OPEN_LINK_POINT_SIZE};
+            }
+        }
+    }
+    return count;
+}

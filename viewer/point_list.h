@@ -1,0 +1,45 @@
+// The points of one picture of the lattice, in the order the picture is drawn,
+// as plain data: no GL here, so that every host (the window, the off-screen
+// frame benchmark, the browser page) builds its picture from the same list.
+#pragma once
+
+#include "lattice.h"
+
+// One point as the host hands it to the GL: seven floats, no padding, so that
+// the array is also a plain float array with a stride of 7.
+struct ScenePoint {
+    // Position in the lattice's drawing coordinates: x = k + 1 for layer k (the
+    // layers lie one unit apart along x), y the column's position u and z the
+    // row's position v (-25 for column or row 0, one unit per cell). The host
+    // applies the half turn about z (x, y, z -> -x, -y, z) and the camera.
+    float x, y, z;
+    // Colour before lighting.
+    float red, green, blue;
+    // Side of the point's square, in pixels.
+    float size;
+};
+static_assert(sizeof(ScenePoint) == 7 * sizeof(float), "ScenePoint must be seven packed floats");
+
+constexpr int SCENE_POINT_FLOATS = 7;
+// Position of row 0 and of column 0 within a layer.
+constexpr float GRID_ORIGIN = -25.0f;
+constexpr float INTENSITY_POINT_SIZE = 3.0f;
+constexpr float OPEN_LINK_POINT_SIZE = 1.0f;
+// The light-blue of a cell with an open link.
+constexpr float OPEN_LINK_RED = 0.1f;
+constexpr float OPEN_LINK_GREEN = 0.6f;
+constexpr float OPEN_LINK_BLUE = 1.0f;
+
+// Room for every point a picture can hold: two per cell.
+constexpr int SCENE_POINTS_MAX = 2 * NUM_LAYERS * GRID_SIZE * GRID_SIZE;
+
+// True where at least one of the cell's links has no neighbour.
+bool hasOpenLink(const Cell& cell);
+
+// Writes the points of the lattice's picture into `points`, which has room for
+// SCENE_POINTS_MAX, and returns how many it wrote. Layers in index order, in
+// each layer the rows from 0 up, in each row the columns from 0 up; for each
+// cell first its green point, size 3, colour (0, intensity, 0), where the
+// intensity is greater than 0 (never for NaN), then its light-blue point, size
+// 1, where at least one of its links has no neighbour. Allocates nothing.
+int fillScenePoints(const Lattice& lattice, ScenePoint* points);
