@@ -120,8 +120,33 @@ Matrix4 sceneView(const CameraState& camera) {
                         static_cast<double>(camera.targetY), EYE_HEIGHT, 0.0, 0.0, 1.0);
 }
 
-Matrix4 layerModelView(const Matrix4& view, int layer) {
-    Matrix4 r = translated(rotated(view, 180.0f, 0.0f, 0.0f, 1.0f), 0.0f, 0.0f, 0.0f);
-    for (int k = 0; k <= layer; ++k) r = translated(r, 1.0f, 0.0f, 0.0f);
-    return r;
+Matrix4 latticeModelView(const Matrix4& view) {
+    return translated(rotated(view, 180.0f, 0.0f, 0.0f, 1.0f), 0.0f, 0.0f, 0.0f);
+}
+
+FrameMatrices frameMatrices(const CameraState& camera, int W, int H) {
+    const Matrix4 view = sceneView(camera);
+    const Matrix4 modelView = latticeModelView(view);
+    FrameMatrices frame{};
+    frame.modelViewProjection = multiply(sceneProjection(W, H), modelView);
+
+    // The inverse transpose of the upper 3 x 3, from its cofactors in double.
+    auto at = [&](int row, int column) { return static_cast<double>(modelView.m[column * 4 + row]); };
+    double cofactor[3][3];
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (column + 1) % 3, c2 = (column + 2) % 3;
+            cofactor[row][column] = at(r1, c1) * at(r2, c2) - at(r1, c2) * at(r2, c1);
+        }
+    }
+    const double determinant = at(0, 0) * cofactor[0][0] + at(0, 1) * cofactor[0][1] + at(0, 2) * cofactor[0][2];
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            frame.normal[column * 3 + row] = toFloat(cofactor[row][column] / determinant);
+
+    // The GL transforms a light's position by the modelview of the moment,
+    // here the view: w = 0 leaves out the translation.
+    for (int row = 0; row < 3; ++row)
+        frame.lightDirection[row] = view.m[row] * 1.0f + view.m[4 + row] * 1.0f + view.m[8 + row] * 1.0f;
+    return frame;
 }

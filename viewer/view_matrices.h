@@ -30,6 +30,15 @@ Matrix4 sceneProjection(int W, int H);
 // The window's view: the camera's look-at, before the lattice's own
 // transformation.
 Matrix4 sceneView(const CameraState& camera);
-// The lattice's transformation on top of the view, for the points of layer
-// `layer` (0-based): half a turn about z, then layer + 1 units along x.
-Matrix4 layerModelView(const Matrix4& view, int layer);
+// The lattice's transformation on top of the view, for the positions of the
+// point list (point_list.h), which hold each layer's place along x: half a
+// turn about z (and the lattice's translation by nothing).
+Matrix4 latticeModelView(const Matrix4& view);
+
+// What a frame's shader needs besides the points, for a W x H picture.
+struct FrameMatrices {
+    Matrix4 modelViewProjection;  // projection x view x the lattice's transformation
+    float normal[9];              // the normal matrix of view x lattice (column-major 3 x 3)
+    float lightDirection[3];      // light 0's direction (1, 1, 1, 0) as the view transforms it
+};
+FrameMatrices frameMatrices(const CameraState& camera, int W, int H);

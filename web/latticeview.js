@@ -153,28 +153,39 @@ var latticeview = (function () {
     return shader;
   }
 
-  // Everything the context holds, made anew for a new or restored context.
+  // Everything the context holds, made anew for a new or restored context:
+  // the program (this page's prelude and the window's shader bodies), the
+  // attributes' places in a point, the uniforms' places in the frame's values.
   function setUpContext() {
     var program = gl.createProgram();
     gl.attachShader(program, compile(gl.VERTEX_SHADER, Module.UTF8ToString(Module._lv_vertex_shader())));
     gl.attachShader(program, compile(gl.FRAGMENT_SHADER, Module.UTF8ToString(Module._lv_fragment_shader())));
-    var names = [];
+    var attributes = [];
     for (var i = 0; i < Module._lv_attribute_count(); i++) {
-      names.push(Module.UTF8ToString(Module._lv_attribute_name(i)));
-      gl.bindAttribLocation(program, i, names[i]);
+      gl.bindAttribLocation(program, i, Module.UTF8ToString(Module._lv_attribute_name(i)));
+      attributes.push({size: Module._lv_attribute_size(i), offset: Module._lv_attribute_offset(i)});
     }
     gl.linkProgram(program);
     if (!gl.getProgramParameter(program, gl.LINK_STATUS) && !gl.isContextLost())
       throw new Error('shader program: ' + gl.getProgramInfoLog(program));
-    var uniforms = {};
+    var uniforms = [];
+    var values = Module._lv_uniforms() >> 2;
     for (var u = 0; u < Module._lv_uniform_count(); u++) {
-      var name = Module.UTF8ToString(Module._lv_uniform_name(u));
-      uniforms[name] = gl.getUniformLocation(program, name);
+      var start = values + Module._lv_uniform_offset(u);
+      uniforms.push({
+        location: gl.getUniformLocation(program, Module.UTF8ToString(Module._lv_uniform_name(u))),
+        size: Module._lv_uniform_size(u),
+        data: Module.HEAPF32.subarray(start, start + Module._lv_uniform_size(u)),
+      });
     }
     gl.clearColor(0, 0, 0, 1);
     gl.enable(gl.DEPTH_TEST);
     gl.depthFunc(gl.LESS);
-    scene = {program: program, uniforms: uniforms, buffer: gl.createBuffer(), attributes: names.length};
+    var points = Module._lv_points();
+    scene = {
+      program: program, attributes: attributes, uniforms: uniforms, buffer: gl.createBuffer(),
+      stride: Module._lv_point_stride(), points: points,
+    };
   }
 
   // The drawing buffer at the device pixel ratio; the canvas stays 800 x 600
@@ -193,32 +204,28 @@ var latticeview = (function () {
     }
   }
 
+  // One frame: the points in the cells' own order, in one draw call.
   function draw() {
     if (gl === null || scene === null || gl.isContextLost()) return;
     fitDrawingBuffer();
-    var ratio = pixelRatio();
     gl.viewport(0, 0, world.width, world.height);
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
-    var count = Module._lv_frame(ratio);  // fills the points and the uniforms' values
+    var count = Module._lv_frame(pixelRatio());  // fills the points and the uniforms' values
     gl.useProgram(scene.program);
-    var values = Module._lv_uniform_values();
-    for (var u = 0; u < Module._lv_uniform_count(); u++) {
-      var name = Module.UTF8ToString(Module._lv_uniform_name(u));
-      var offset = Module._lv_uniform_offset(u);
-      var size = Module._lv_uniform_size(u);
-      var data = Module.HEAPF32.subarray((values >> 2) + offset, (values >> 2) + offset + size);
-      if (size === 16) gl.uniformMatrix4fv(scene.uniforms[name], false, data);
-      else if (size === 2) gl.uniform2fv(scene.uniforms[name], data);
-      else gl.uniform1fv(scene.uniforms[name], data);
+    for (var u = 0; u < scene.uniforms.length; u++) {
+      var uniform = scene.uniforms[u];
+      if (uniform.size === 16) gl.uniformMatrix4fv(uniform.location, false, uniform.data);
+      else if (uniform.size === 9) gl.uniformMatrix3fv(uniform.location, false, uniform.data);
+      else if (uniform.size === 3) gl.uniform3fv(uniform.location, uniform.data);
+      else if (uniform.size === 2) gl.uniform2fv(uniform.location, uniform.data);
+      else gl.uniform1fv(uniform.location, uniform.data);
     }
-    var stride = Module._lv_point_stride();
-    var points = Module._lv_points();
     gl.bindBuffer(gl.ARRAY_BUFFER, scene.buffer);
-    gl.bufferData(gl.ARRAY_BUFFER, Module.HEAPU8.subarray(points, points + count * stride), gl.STREAM_DRAW);
-    for (var i = 0; i < scene.attributes; i++) {
+    gl.bufferData(gl.ARRAY_BUFFER, Module.HEAPU8.subarray(scene.points, scene.points + count * scene.stride),
+      gl.STREAM_DRAW);
+    for (var i = 0; i < scene.attributes.length; i++) {
       gl.enableVertexAttribArray(i);
-      gl.vertexAttribPointer(i, Module._lv_attribute_size(i), gl.FLOAT, false, stride,
-        Module._lv_attribute_offset(i));
+      gl.vertexAttribPointer(i, scene.attributes[i].size, gl.FLOAT, false, scene.stride, scene.attributes[i].offset);
     }
     gl.drawArrays(gl.POINTS, 0, count);
     counts.frames++;

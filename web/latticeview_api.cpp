@@ -6,10 +6,17 @@
 // standard output, which the page's script receives line by line.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "camera.h"
 #include "lattice.h"
+#include "point_list.h"
+#include "point_prelude.h"
+#include "point_shader.h"
 #include "view_matrices.h"
 
 namespace {
@@ -25,8 +32,6 @@ struct Program {
     int mouseX = 0, mouseY = 0;
     int pressX = 0, pressY = 0;
     CameraState pressCamera = DEFAULT_CAMERA;
-    // The projection and the layer's model-view of the current camera.
-    Matrix4 matrices[2];
 };
 
 // Created by lv_start, once, and never freed (as the window's lattice).
@@ -81,80 +86,86 @@ EMSCRIPTEN_KEEPALIVE void lv_set_camera(float elevation, float azimuth, float di
 }  // extern "C"
 
 // ---------------------------------------------------------------- drawing
-// PROVISIONAL: replaced by the shared point list and shader.
+// Each frame: the points of the lattice in the window's order (point_list.h),
+// drawn with the window's shader bodies (point_shader.h) after this page's
+// prelude (point_prelude.h), and the values of the prelude's uniforms.
+
 namespace {
-struct Point {
-    float position[3];
-    float colour[3];
-    float size;
+
+ScenePoint points[SCENE_POINTS_MAX];
+
+// The uniforms, in the order of UNIFORMS; the script hands each to WebGL.
+struct FrameUniforms {
+    float modelViewProjection[16];
+    float normalTransform[9];
+    float eyeLightDirection[3];
+    float viewportSize[2];
+    float devicePixelRatio;
 };
-Point points[2 * NUM_LAYERS * GRID_SIZE * GRID_SIZE];
-float uniformValues[16 + 2 + 1];
-const char* const VERTEX_SHADER = R"(precision highp float;
-uniform mat4 u_modelViewProjection;
-uniform vec2 u_viewport;
-uniform float u_pixelRatio;
-attribute vec3 a_position;
-attribute vec3 a_colour;
-attribute float a_size;
-varying vec3 v_colour;
-void main() {
-    vec4 clip = u_modelViewProjection * vec4(a_position, 1.0);
-    vec2 half_ = u_viewport * 0.5;
-    vec2 window = (clip.xy / clip.w) * half_ + half_;
-    window = floor(window * 256.0 + 0.5) / 256.0;
-    vec2 centre = floor(window) + 0.5;
-    clip.xy = (centre - half_) / half_ * clip.w;
-    gl_Position = clip;
-    gl_PointSize = a_size * u_pixelRatio;
-    v_colour = clamp(a_colour * 0.2 + a_colour * 0.57735026918962573, 0.0, 1.0);
-}
-)";
-const char* const FRAGMENT_SHADER = R"(precision mediump float;
-varying vec3 v_colour;
-void main() { gl_FragColor = vec4(v_colour, 1.0); }
-)";
+FrameUniforms uniforms;
+
+struct UniformField {
+    const char* name;
+    int offset;  // in floats from the start of FrameUniforms
+    int size;    // floats: 16 a mat4, 9 a mat3, 3 a vec3, 2 a vec2, 1 a float
+};
+const UniformField UNIFORMS[] = {
+    {"lvModelViewProjection", offsetof(FrameUniforms, modelViewProjection) / sizeof(float), 16},
+    {"lvNormalTransform", offsetof(FrameUniforms, normalTransform) / sizeof(float), 9},
+    {"lvEyeLightDirection", offsetof(FrameUniforms, eyeLightDirection) / sizeof(float), 3},
+    {"lvViewportSize", offsetof(FrameUniforms, viewportSize) / sizeof(float), 2},
+    {"lvDevicePixelRatio", offsetof(FrameUniforms, devicePixelRatio) / sizeof(float), 1},
+};
+constexpr int UNIFORM_COUNT = sizeof UNIFORMS / sizeof UNIFORMS[0];
+
+struct AttributeField {
+    const char* name;
+    int offset;  // in bytes from the start of a ScenePoint
+    int size;    // floats
+};
+const AttributeField ATTRIBUTES[] = {
+    {PAGE_POSITION_ATTRIBUTE, offsetof(ScenePoint, x), 3},
+    {POINT_COLOR_ATTRIBUTE, offsetof(ScenePoint, red), 3},
+    {POINT_SIZE_ATTRIBUTE, offsetof(ScenePoint, size), 1},
+};
+constexpr int ATTRIBUTE_COUNT = sizeof ATTRIBUTES / sizeof ATTRIBUTES[0];
+
+const std::string VERTEX_SHADER = std::string(PAGE_VERTEX_PRELUDE) + POINT_VERTEX_SHADER_BODY;
+const std::string FRAGMENT_SHADER = std::string(PAGE_FRAGMENT_PRELUDE) + POINT_FRAGMENT_SHADER_BODY;
+
 }  // namespace
 
 extern "C" {
-EMSCRIPTEN_KEEPALIVE const char* lv_vertex_shader() { return VERTEX_SHADER; }
-EMSCRIPTEN_KEEPALIVE const char* lv_fragment_shader() { return FRAGMENT_SHADER; }
-EMSCRIPTEN_KEEPALIVE int lv_attribute_count() { return 3; }
-EMSCRIPTEN_KEEPALIVE const char* lv_attribute_name(int i) {
-    static const char* const names[] = {"a_position", "a_colour", "a_size"};
-    return names[i];
-}
-EMSCRIPTEN_KEEPALIVE int lv_attribute_size(int i) { return i == 2 ? 1 : 3; }
-EMSCRIPTEN_KEEPALIVE int lv_attribute_offset(int i) { return i * 12; }
-EMSCRIPTEN_KEEPALIVE int lv_point_stride() { return sizeof(Point); }
-EMSCRIPTEN_KEEPALIVE const Point* lv_points() { return points; }
-EMSCRIPTEN_KEEPALIVE int lv_uniform_count() { return 3; }
-EMSCRIPTEN_KEEPALIVE const char* lv_uniform_name(int i) {
-    static const char* const names[] = {"u_modelViewProjection", "u_viewport", "u_pixelRatio"};
-    return names[i];
-}
-EMSCRIPTEN_KEEPALIVE int lv_uniform_offset(int i) { return i == 0 ? 0 : i == 1 ? 16 : 18; }
-EMSCRIPTEN_KEEPALIVE int lv_uniform_size(int i) { return i == 0 ? 16 : i == 1 ? 2 : 1; }
-EMSCRIPTEN_KEEPALIVE const float* lv_uniform_values() { return uniformValues; }
+
+EMSCRIPTEN_KEEPALIVE const char* lv_vertex_shader() { return VERTEX_SHADER.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* lv_fragment_shader() { return FRAGMENT_SHADER.c_str(); }
+
+EMSCRIPTEN_KEEPALIVE int lv_attribute_count() { return ATTRIBUTE_COUNT; }
+EMSCRIPTEN_KEEPALIVE const char* lv_attribute_name(int i) { return ATTRIBUTES[i].name; }
+EMSCRIPTEN_KEEPALIVE int lv_attribute_offset(int i) { return ATTRIBUTES[i].offset; }
+EMSCRIPTEN_KEEPALIVE int lv_attribute_size(int i) { return ATTRIBUTES[i].size; }
+EMSCRIPTEN_KEEPALIVE int lv_point_stride() { return sizeof(ScenePoint); }
+EMSCRIPTEN_KEEPALIVE const ScenePoint* lv_points() { return points; }
+
+EMSCRIPTEN_KEEPALIVE int lv_uniform_count() { return UNIFORM_COUNT; }
+EMSCRIPTEN_KEEPALIVE const char* lv_uniform_name(int i) { return UNIFORMS[i].name; }
+EMSCRIPTEN_KEEPALIVE int lv_uniform_offset(int i) { return UNIFORMS[i].offset; }
+EMSCRIPTEN_KEEPALIVE int lv_uniform_size(int i) { return UNIFORMS[i].size; }
+EMSCRIPTEN_KEEPALIVE const FrameUniforms* lv_uniforms() { return &uniforms; }
+
+// Fills the points and the uniforms of the current frame; returns the number
+// of points. The picture is the canvas's 800 x 600 CSS pixels, drawn at the
+// device pixel ratio `pixelRatio`.
 EMSCRIPTEN_KEEPALIVE int lv_frame(double pixelRatio) {
-    const Matrix4 mvp = multiply(sceneProjection(CANVAS_WIDTH, CANVAS_HEIGHT),
-                                 layerModelView(sceneView(program->camera), 0));
-    for (int i = 0; i < 16; ++i) uniformValues[i] = mvp.m[i];
-    uniformValues[16] = CANVAS_WIDTH;
-    uniformValues[17] = CANVAS_HEIGHT;
-    uniformValues[18] = static_cast<float>(pixelRatio);
-    int n = 0;
-    const LatticeLayer* layer = program->lattice->layers[0];
-    float v = -25.0f;
-    for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
-        float u = -25.0f;
-        for (int x = 0; x < GRID_SIZE; ++x, u += 1.0f) {
-            const Cell* cell = layer->cellAt(x, y);
-            if (cell->intensity > 0.0f) points[n++] = {{0.0f, u, v}, {0.0f, cell->intensity, 0.0f}, 3.0f};
-            points[n++] = {{0.0f, u, v}, {0.1f, 0.6f, 1.0f}, 1.0f};
-        }
-    }
-    return n;
+    const FrameMatrices frame = frameMatrices(program->camera, CANVAS_WIDTH, CANVAS_HEIGHT);
+    std::copy(std::begin(frame.modelViewProjection.m), std::end(frame.modelViewProjection.m),
+              uniforms.modelViewProjection);
+    std::copy(std::begin(frame.normal), std::end(frame.normal), uniforms.normalTransform);
+    std::copy(std::begin(frame.lightDirection), std::end(frame.lightDirection), uniforms.eyeLightDirection);
+    uniforms.viewportSize[0] = CANVAS_WIDTH;
+    uniforms.viewportSize[1] = CANVAS_HEIGHT;
+    uniforms.devicePixelRatio = static_cast<float>(pixelRatio);
+    return fillScenePoints(*program->lattice, points);
 }
 
 }  // extern "C"
