@@ -87,10 +87,12 @@ Matrix4 translated(const Matrix4& m, float x, float y, float z) {
 }
 
 Matrix4 rotated(const Matrix4& m, float angle, float x, float y, float z) {
-    // The rotation matrix as the GL builds it, sine and cosine in double
-    // rounded to float, the axis normalised.
-    const float s = toFloat(std::sin(static_cast<double>(angle) * PI / 180.0));
-    const float c = toFloat(std::cos(static_cast<double>(angle) * PI / 180.0));
+    // The rotation matrix as Mesa builds it: the angle in radians rounded to
+    // float, its sine and cosine in float (a half turn gives a sine of
+    // -8.74e-8, not 0), the axis normalised.
+    const float radians = toFloat(static_cast<double>(angle) * PI / 180.0);
+    const float s = std::sin(radians);
+    const float c = std::cos(radians);
     float axis[3] = {x, y, z};
     normalize(axis);
     const float one_c = 1.0f - c;
