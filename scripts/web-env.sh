@@ -2,8 +2,9 @@
 # packages and the environment of the WebAssembly build, and the build itself.
 
 WEB_PACKAGES=(cmake make emscripten)
-# The browser test: Chromium, driven through puppeteer-core from npm.
-WEB_TEST_PACKAGES=(chromium)
+# The browser test: Chromium headless, and Firefox in a virtual X server
+# (headless Firefox has no WebGL), driven through puppeteer-core from npm.
+WEB_TEST_PACKAGES=(chromium firefox-esr xvfb)
 
 # emscripten comes with Debian's nodejs; npm only where no npm is at hand (a
 # Node.js from elsewhere brings its own).

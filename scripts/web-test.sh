@@ -6,7 +6,8 @@
 #   - the committed docs/latticeview.html equals the page built from these
 #     sources byte for byte;
 #   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
-#     reports, q, a lost context, no WebGL.
+#     reports, q, a lost context, no WebGL; and its keys, reports and q in
+#     Firefox, in a private Xvfb server.
 # Each part runs whatever the others' results.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,10 +55,24 @@ else
 fi
 
 # ---------------------------------------------------------------- the browser test
-echo "=== the page in Chromium"
+echo "=== the page in Chromium and Firefox"
 if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
-    node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/sim/lbm_trace.js"
-    result "the page in Chromium" $?
+    work=$(mktemp -d)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    firefox=()
+    if [ -s "$work/display" ]; then
+        firefox=(env DISPLAY=":$(head -n 1 "$work/display")" LBM_FIREFOX_TEST=1)
+    else
+        cat "$work/xvfb.log"
+        result "Xvfb for the Firefox part (which is skipped)" 1
+    fi
+    timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/sim/lbm_trace.js"
+    result "the page in the browsers" $?
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
 else
     result "npm ci (tests/web)" 1
 fi

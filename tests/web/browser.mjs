@@ -32,6 +32,13 @@ export async function launchChromium(extraArguments = []) {
   return browser;
 }
 
+// Starts Firefox (ESR) through WebDriver BiDi, in the X display of the
+// environment (headless Firefox has no WebGL), with a fresh profile.
+export const FIREFOX = process.env.LBM_FIREFOX || '/usr/bin/firefox-esr';
+export async function launchFirefox() {
+  return puppeteer.launch({browser: 'firefox', executablePath: FIREFOX, headless: false, protocolTimeout: 120000});
+}
+
 // Opens the page at `file` in a new tab of 1000 x 1400 CSS pixels at the
 // given device pixel ratio, and waits until its program runs.
 export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null} = {}) {

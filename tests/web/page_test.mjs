@@ -3,6 +3,9 @@
 // its reports byte for byte (shown, logged and saved), q, a lost WebGL
 // context, a browser without WebGL and a high-density screen.
 //
+// The part of keys and text runs in Firefox too, when LBM_FIREFOX_TEST is set
+// (Firefox needs an X display for WebGL: DISPLAY).
+//
 // usage: node page_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
@@ -14,7 +17,7 @@ import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
-import {launchChromium, openPage, waitFrames} from './browser.mjs';
+import {launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
 import {differingPixels, readPng} from './png.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
@@ -197,4 +200,26 @@ test('the page in Chromium', async (t) => {
     await assertPicture(sharp, 'startup', sampled);
     await sharp.close();
   });
+});
+
+test('the page in Firefox: keys, reports, q', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
+  const browser = await launchFirefox();
+  t.after(() => browser.close());
+  const page = await openPage(browser, PAGE);
+  const expected = expectedReports(STEPS);
+  assert.equal(await page.$eval('#no-webgl', (p) => p.hidden), true, 'WebGL is there');
+  await waitFrames(page);
+  await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX']);
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('KeyF');
+  await page.keyboard.up('Shift');
+  await pressKeys(page, Array(STEPS - 1).fill('f'));
+  const text = await reportText(page);
+  assert.equal(text.saved, expected);
+  assert.equal(text.shown, expected);
+  await assertPicture(page, 'stepped');
+  await pressKeys(page, ['q', 'f']);
+  assert.equal(await page.evaluate(() => latticeview.ended()), true);
+  assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
+  assert.equal((await reportText(page)).saved, expected);
 });
