@@ -30,7 +30,8 @@ if(LBM_OSMESA_INCLUDE_DIR AND LBM_OSMESA_LIBRARY AND LBM_GLU_LIBRARY)
   target_include_directories(view_matrices_test SYSTEM PRIVATE ${LBM_OSMESA_INCLUDE_DIR})
   target_link_libraries(view_matrices_test PRIVATE lbm_view_matrices ${LBM_OSMESA_LIBRARY} ${LBM_GLU_LIBRARY}
     GTest::gtest_main)
-  gtest_discover_tests(view_matrices_test TEST_PREFIX "view_matrices.")
+  gtest_discover_tests(view_matrices_test TEST_PREFIX "view_matrices."
+    PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/osmesa_lsan.supp:print_suppressions=0")
 else()
   message(WARNING "view_matrices_test needs Mesa's off-screen library and GLU (Debian: libosmesa6-dev, libglu1-mesa-dev)")
 endif()
