@@ -68,7 +68,7 @@ if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
         cat "$work/xvfb.log"
         result "Xvfb for the Firefox part (which is skipped)" 1
     fi
-    timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/sim/lbm_trace.js"
+    timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/trace/lbm_trace.js"
     result "the page in the browsers" $?
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
