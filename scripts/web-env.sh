@@ -6,11 +6,13 @@ WEB_PACKAGES=(cmake make emscripten)
 # (headless Firefox has no WebGL), driven through puppeteer-core from npm.
 WEB_TEST_PACKAGES=(chromium firefox-esr xvfb)
 
-# emscripten comes with Debian's nodejs; npm only where no npm is at hand (a
-# Node.js from elsewhere brings its own).
+# emscripten brings Debian's nodejs where no node is at hand; npm is added
+# only where none is at hand either (a Node.js from elsewhere brings its own,
+# and Debian's npm would conflict with it).
 ensure_web_packages() {
     local packages=("${WEB_PACKAGES[@]}" "$@")
     command -v node >/dev/null || packages+=(nodejs)
+    command -v npm >/dev/null || packages+=(npm)
     ensure_packages "${packages[@]}"
 }
 

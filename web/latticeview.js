@@ -11,43 +11,42 @@ var latticeview = (function () {
   var statusLine = document.getElementById('status');
 
   // ---------------------------------------------------------------- reports
-  // A step prints its report line by line; the lines of one step are shown
-  // and logged as one piece. The pieces are kept as they are, so that saving
-  // gives exactly the bytes shown. Each is shown as a block of its own: the
-  // browser lays out the new block alone, not the whole text again (as it
-  // would for one long run of text), and nothing rewrites what is shown.
-  // Selecting and copying the text gives the reports' bytes.
+  // A step prints its report line by line; the lines of one step are logged
+  // as one piece, and kept as they are, so that saving gives exactly the
+  // bytes shown. The reports of a frame's time are shown together at the
+  // frame timer's next tick, as one new block: the browser lays out that
+  // block alone, not the whole text again (as it would for one long run of
+  // text), and nothing rewrites what is shown. Selecting and copying the
+  // text gives the reports' bytes.
   var pending = '';
   var reports = [];
+  var unshown = 0;  // reports not yet in the view, the last ones of `reports`
   var counts = {steps: 0, frames: 0, contextsLost: 0, contextsRestored: 0};
   Module.print = function (line) { pending += line + '\n'; };
   Module.printErr = function (line) { console.error(line); };
 
-  // The view follows new reports unless the user has scrolled up; it scrolls
-  // at most once a frame.
+  // The view follows new reports unless the user has scrolled up.
   var following = true;
-  var scrollDue = false;
   reportsView.addEventListener('scroll', function () {
     following = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
   });
-  function scrollToEnd() {
-    scrollDue = false;
-    if (following) reportsView.scrollTop = reportsView.scrollHeight;
-  }
 
   function flushReport() {
     if (pending === '') return;
     var text = pending;
     pending = '';
     reports.push(text);
-    var block = document.createElement('span');
-    block.textContent = text;
-    reportsView.appendChild(block);
-    if (following && !scrollDue) {
-      scrollDue = true;
-      requestAnimationFrame(scrollToEnd);
-    }
+    unshown++;
     console.log(text.slice(0, -1));
+  }
+
+  function showReports() {
+    if (unshown === 0) return;
+    var block = document.createElement('span');
+    block.textContent = reports.slice(reports.length - unshown).join('');
+    unshown = 0;
+    reportsView.appendChild(block);
+    if (following) reportsView.scrollTop = reportsView.scrollHeight;
   }
 
   function saveReports() {
@@ -75,6 +74,7 @@ var latticeview = (function () {
 
   // q: the program ends with status 1, as the window does. Its reports stay.
   function end(status) {
+    showReports();
     ended = true;
     running = false;
     if (timer !== null) clearTimeout(timer);
@@ -263,6 +263,7 @@ var latticeview = (function () {
   function tick() {
     Module._lv_update_drag();
     draw();
+    showReports();
     if (!running) return;
     var now = performance.now();
     due += FRAME_PERIOD_MS;
@@ -293,6 +294,7 @@ var latticeview = (function () {
   return {
     counts: counts,
     reportText: function () { return reports.join(''); },
+    showReports: showReports,
     ended: function () { return ended; },
     running: function () { return running; },
     camera: function () { return Array.from(Module.HEAPF32.subarray(Module._lv_camera() >> 2, (Module._lv_camera() >> 2) + 5)); }

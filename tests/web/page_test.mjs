@@ -53,7 +53,11 @@ async function assertPicture(page, name, picture = null) {
     differing.slice(0, 8).map(at).join('\n  '));
 }
 
+// The reports kept for saving, and those shown, once the frame timer has
+// shown every report.
 async function reportText(page) {
+  await page.waitForFunction(() => document.getElementById('reports').textContent.length ===
+    latticeview.reportText().length, {timeout: 10000, polling: 20});
   return page.evaluate(() => ({saved: latticeview.reportText(), shown: document.getElementById('reports').textContent}));
 }
 
