@@ -7,12 +7,7 @@ set -u
 LBM_TRACE=${1:?path of lbm_trace}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; PASSED=$((PASSED + 1)); else echo "FAILED: $what"; FAILED=$((FAILED + 1)); fi
-}
+. "$(dirname "$0")/shell_helpers.sh"
 
 "$LBM_TRACE" 20 >/dev/full 2>"$WORK/full.err"
 status=$?
@@ -79,5 +74,4 @@ check "blocked: snapshots 0 and 1 are written and listed, the directory kept, no
     eval '[ -d "$WORK/blocked/lattice_000002.vti" ] && [ "$(ls "$WORK/blocked")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000001.vti\nlattice_000002.vti")" ] &&
           [ "$(grep -o "file=\"[^\"]*\"" "$WORK/blocked/lattice.pvd" | tr "\n" " ")" = "file=\"lattice_000000.vti\" file=\"lattice_000001.vti\" " ]'
 
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+finish
