@@ -29,12 +29,14 @@ int g_runs = 0;
 
 // One run of lbm_trace's work; with a directory, also its snapshots.
 void run(const std::string* directory) {
-    SnapshotSeries snapshots(directory != nullptr ? *directory : std::string());
-    if (directory != nullptr && (!snapshots.open() || !runTrace(STEPS, &snapshots, 1))) {
-        std::fprintf(stderr, "%s\n", snapshots.error().c_str());
+    TraceRequest request;
+    request.steps = STEPS;
+    if (directory != nullptr) request.snapshotDirectory = *directory;
+    const TraceOutcome outcome = runTrace(request);
+    if (!outcome.snapshotFailures.empty()) {
+        for (const std::string& failure : outcome.snapshotFailures) std::fprintf(stderr, "%s\n", failure.c_str());
         std::exit(1);
     }
-    if (directory == nullptr) runTrace(STEPS, nullptr, 1);
 }
 
 void BM_Steps(benchmark::State& state) {

@@ -162,37 +162,42 @@ work=$(mktemp -d "$chroot_dir/tmp/run.XXXXXX")
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
-in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
-run_pid=$!
-world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
 window=
-for _ in $(seq 1800); do  # the first run installs packages and builds: up to 6 minutes
-    window=$(world_window)
-    [ -n "$window" ] && break
-    kill -0 "$run_pid" 2>/dev/null || break
-    sleep 0.2
-done
 run_status=
-if [ -n "$window" ]; then
-    # The toolkit may replace the window it mapped first (for another visual).
-    sleep 1
-    window=$(world_window)
-    presses=()
-    for _ in $(seq 20); do presses+=(f); done
-    xdotool windowfocus "$window" || true
-    xdotool key --delay 30 "${presses[@]}" || true
-    sleep 2
-    xdotool key q || true
-    for _ in $(seq 100); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$run_pid" 2>/dev/null || true  # q did not end it
+if [ -s "$work/display" ]; then
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
+    in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
+    run_pid=$!
+    world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
+    for _ in $(seq 1800); do  # the first run installs packages and builds: up to 6 minutes
+        window=$(world_window)
+        [ -n "$window" ] && break
+        kill -0 "$run_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if [ -n "$window" ]; then
+        # The toolkit may replace the window it mapped first (for another visual).
+        sleep 1
+        window=$(world_window)
+        presses=()
+        for _ in $(seq 20); do presses+=(f); done
+        xdotool windowfocus "$window" || true
+        xdotool key --delay 30 "${presses[@]}" || true
+        sleep 2
+        xdotool key q || true
+        for _ in $(seq 100); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
+    fi
+    # Whether q ended it, it ended by itself before its window appeared, or
+    # it still runs: its status, or the one of the kill.
+    kill "$run_pid" 2>/dev/null || true
     wait "$run_pid" && run_status=0 || run_status=$?
 else
-    kill "$run_pid" 2>/dev/null
-    wait "$run_pid" 2>/dev/null || true
+    echo "Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    echo "Xvfb did not start" >"$work/run.txt"
 fi
-kill "$xvfb_pid"
+kill "$xvfb_pid" 2>/dev/null || true
 wait "$xvfb_pid" 2>/dev/null || true
 xvfb_pid=
 unset DISPLAY

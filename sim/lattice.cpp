@@ -279,6 +279,17 @@ void Lattice::stream() {
         for (Cell* cell : layer->cells) streamCell(cell);
 }
 
+namespace {
+
+void sayReportLost(int error) {
+    std::fprintf(stderr, "cannot write the probe report to standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+}
+
+ReportLostNotice g_reportLostNotice = sayReportLost;
+
+}  // namespace
+
 void Lattice::printProbe() const {
     const bool lostBefore = probeReportLost();
     errno = 0;
@@ -292,14 +303,12 @@ void Lattice::printProbe() const {
     // file. A report that cannot be written (full disk, I/O error) is said on
     // stderr, once: the stream's error indicator stays set from then on.
     std::fflush(stdout);
-    if (!lostBefore && probeReportLost()) {
-        const int error = errno;
-        std::fprintf(stderr, "cannot write the probe report to standard output: %s\n",
-                     error != 0 ? std::strerror(error) : "write error");
-    }
+    if (!lostBefore && probeReportLost()) g_reportLostNotice(errno);
 }
 
 bool probeReportLost() { return std::ferror(stdout) != 0; }
+
+void setReportLostNotice(ReportLostNotice notice) { g_reportLostNotice = notice; }
 
 void useBinaryStandardOutput() {
 #if defined(_WIN32)

@@ -45,6 +45,13 @@ public:
 // True once a probe report could not be written to standard output.
 bool probeReportLost();
 
+// Says that a probe report could not be written; `error` is the errno of the
+// failure, 0 when unknown. printProbe calls it once, at the first lost report.
+// By default it says "cannot write the probe report to standard output:
+// REASON" on stderr; a program may say it in its own words, or not at all.
+using ReportLostNotice = void (*)(int error);
+void setReportLostNotice(ReportLostNotice notice);
+
 // Makes standard output write its bytes unchanged, "\n" line ends included
 // (on Windows, where it starts in text mode). Called by each program's main
 // before the first report.

@@ -1,6 +1,7 @@
 #include "snapshot.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -8,8 +9,14 @@
 #include <system_error>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
+#include <io.h>
+#include <process.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -94,6 +101,74 @@ constexpr char COLLECTION_TRAILER[] =
 
 std::string errnoText(int error) { return error != 0 ? std::strerror(error) : "write error"; }
 
+// A file created new for writing, never opened through anything already at
+// its name (a file, or a link to one anywhere); -1 with errno set when it
+// cannot be, EEXIST when the name is taken.
+int createNewFile(const std::string& name) {
+#ifdef _WIN32
+    return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+#else
+    int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+#ifdef O_NOFOLLOW
+    flags |= O_NOFOLLOW;
+#endif
+    return ::open(name.c_str(), flags, 0666);  // the permissions that fopen gives, less the umask
+#endif
+}
+
+// Writes all of `data`; false with errno set on failure. A write interrupted
+// by a signal before it wrote anything is tried again.
+bool writeAll(int file, const unsigned char* data, size_t size) {
+    while (size > 0) {
+#ifdef _WIN32
+        const unsigned chunk = static_cast<unsigned>(size < INT_MAX ? size : INT_MAX);
+        const int count = _write(file, data, chunk);
+#else
+        const ssize_t count = ::write(file, data, size < SSIZE_MAX ? size : SSIZE_MAX);
+#endif
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) {
+            if (count == 0) errno = 0;
+            return false;
+        }
+        data += count;
+        size -= static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool closeFile(int file) {
+#ifdef _WIN32
+    return _close(file) == 0;
+#else
+    // Not tried again on EINTR: Linux has closed the descriptor by then.
+    return ::close(file) == 0;
+#endif
+}
+
+int processId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(getpid());
+#endif
+}
+
+// A seed that differs between runs, even runs started at the same moment.
+uint64_t randomSeed(const void* object) {
+    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    seed ^= static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) * 0x9E3779B97F4A7C15ull;
+    seed ^= static_cast<uint64_t>(processId()) << 32;
+    seed ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(object));
+    try {
+        std::random_device device;
+        seed ^= (static_cast<uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+        // No random device: time, process and address still tell runs apart.
+    }
+    return seed;
+}
+
 // Puts `from` in the place of `to`, replacing a file of that name, so that the
 // name holds a complete file at every moment. std::rename on Windows refuses
 // an existing target; MoveFileEx replaces it.
@@ -156,7 +231,7 @@ std::string snapshotFileName(long step) {
     return name;
 }
 
-SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(directory)) {}
+SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(directory)), random_(randomSeed(this)) {}
 
 bool SnapshotSeries::open() {
     std::error_code error;
@@ -165,14 +240,10 @@ bool SnapshotSeries::open() {
         // An existing file that is not a directory is refused as "File exists"
         // by some libraries; say what is wrong with it.
         if (error == std::errc::file_exists) error = std::make_error_code(std::errc::not_a_directory);
-        fail("cannot create the directory " + directory_ + ": " + error.message());
+        errors_.push_back("cannot create the directory " + directory_ + ": " + error.message());
         return false;
     }
     return true;
-}
-
-void SnapshotSeries::fail(const std::string& message) {
-    if (error_.empty()) error_ = message;
 }
 
 std::string SnapshotSeries::path(const std::string& name) const {
@@ -186,28 +257,44 @@ std::string SnapshotSeries::path(const std::string& name) const {
     return separated ? directory_ + name : directory_ + '/' + name;
 }
 
+// "TARGET.XXXXXX.tmp", X a letter or a digit: the final name first, so that
+// a file left by a killed run tells what it was.
+std::string SnapshotSeries::temporaryName(const std::string& target) {
+    static constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = target + '.';
+    for (int i = 0; i < 6; ++i) name += LETTERS[random_() % (sizeof LETTERS - 1)];
+    return name + ".tmp";
+}
+
 bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t size) {
     const std::string target = path(name);
-    const std::string temporary = target + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        fail("cannot create " + temporary + ": " + errnoText(errno));
+    std::string temporary;
+    int file = -1;
+    // A name already taken (by another run, or by anyone) is left alone: the
+    // next name is tried.
+    for (int attempt = 0; attempt < 100 && file < 0; ++attempt) {
+        temporary = temporaryName(target);
+        file = createNewFile(temporary);
+        if (file < 0 && errno != EEXIST) break;
+    }
+    if (file < 0) {
+        errors_.push_back("cannot create " + temporary + ": " + errnoText(errno));
         return false;
     }
     errno = 0;
-    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    const bool written = writeAll(file, static_cast<const unsigned char*>(data), size);
     int error = errno;
-    const bool closed = std::fclose(file) == 0;
+    const bool closed = closeFile(file);
     if (written && !closed) error = errno;
     if (!written || !closed) {
         std::remove(temporary.c_str());
-        fail("cannot write " + target + ": " + errnoText(error));
+        errors_.push_back("cannot write " + target + ": " + errnoText(error));
         return false;
     }
     std::string reason;
     if (!replaceFile(temporary, target, reason)) {
         std::remove(temporary.c_str());
-        fail("cannot rename " + temporary + " to " + target + ": " + reason);
+        errors_.push_back("cannot rename " + temporary + " to " + target + ": " + reason);
         return false;
     }
     return true;
@@ -219,17 +306,18 @@ bool SnapshotSeries::write(const Lattice& lattice, long step) {
     if (!writeFile(name, buffer_.data(), buffer_.size())) return false;
 
     entries_ += "    <DataSet timestep=\"" + std::to_string(step) + "\" group=\"\" part=\"0\" file=\"" + name + "\"/>\n";
+    ++written_;
     constexpr std::chrono::seconds COLLECTION_INTERVAL{1};
-    if (collectionWritten_ && std::chrono::steady_clock::now() - collectionTime_ < COLLECTION_INTERVAL) return true;
+    if (listed_ > 0 && std::chrono::steady_clock::now() - collectionTime_ < COLLECTION_INTERVAL) return true;
     return writeCollection();
 }
 
-bool SnapshotSeries::finish() { return entries_.empty() || writeCollection(); }
+bool SnapshotSeries::finish() { return written_ == listed_ ? listedOk_ : writeCollection(); }
 
 bool SnapshotSeries::writeCollection() {
     const std::string collection = COLLECTION_HEADER + entries_ + COLLECTION_TRAILER;
-    if (!writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size())) return false;
-    collectionWritten_ = true;
+    listed_ = written_;
     collectionTime_ = std::chrono::steady_clock::now();
-    return true;
+    listedOk_ = writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size());
+    return listedOk_;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,42 +24,53 @@ std::string snapshotFileName(long step);
 constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
 
 // The snapshots of one run, written into one directory. A file appears under
-// its final name only when it is complete: it is written under the name plus
-// ".tmp", closed, then renamed. The collection is written the same way, and
-// lists every snapshot written so far by this series, each with its step as
-// its time: after the first snapshot, then at most once a second while
-// snapshots follow (rewriting it after every one would cost more than the
-// snapshots themselves in a long series), and by finish().
+// its final name only when it is complete: it is written under a temporary
+// name of its own (the final name, six random letters or digits and ".tmp"),
+// created new so that nothing already at that name is written through, then
+// closed and renamed over the final name. Runs that share the directory
+// therefore never meet in a temporary file, and a final name always holds one
+// run's complete file. The collection is written the same way, and lists
+// every snapshot written so far by this series, each with its step as its
+// time: after the first snapshot, then at most once a second while snapshots
+// follow (rewriting it after every one would cost more than the snapshots
+// themselves in a long series), and by finish(). Nothing is synced to the
+// disk.
 class SnapshotSeries {
 public:
     explicit SnapshotSeries(std::string directory);
 
     // Creates the directory when it is missing (not its parent). False when it
-    // cannot be created or is not a directory; error() says why.
+    // cannot be created or is not a directory; errors() says why.
     bool open();
 
     // Writes the lattice as the snapshot of `step`, and the collection when it
-    // is due. False on the first failure, with no temporary file left behind;
-    // error() names the file and the reason.
+    // is due. False on a failure of either, with no temporary file left
+    // behind; errors() names the file and the reason.
     bool write(const Lattice& lattice, long step);
 
-    // Writes the collection of every snapshot written, if there is any: at the
-    // end of a run, and after a failure, so that it lists the complete ones.
+    // Writes the collection of every snapshot written, unless the last one
+    // written or tried already lists them all: at the end of a run, and after
+    // a failure or an interruption, so that it lists the complete ones. False
+    // when the collection could not be written, now or at its last try.
     bool finish();
 
-    // The first failure of the series, naming the file and the reason.
-    const std::string& error() const { return error_; }
+    // Every failure of the series, in order, each naming the file and the
+    // reason.
+    const std::vector<std::string>& errors() const { return errors_; }
 
 private:
-    void fail(const std::string& message);
     std::string path(const std::string& name) const;
+    std::string temporaryName(const std::string& target);
     bool writeFile(const std::string& name, const void* data, size_t size);
     bool writeCollection();
 
     std::string directory_;
     std::vector<unsigned char> buffer_;
     std::string entries_;  // one DataSet line per snapshot written
-    bool collectionWritten_ = false;
+    size_t written_ = 0;   // snapshots written
+    size_t listed_ = 0;    // snapshots in the collection written or tried last
+    bool listedOk_ = true; // whether that collection was written
     std::chrono::steady_clock::time_point collectionTime_;
-    std::string error_;  // the first failure
+    std::mt19937_64 random_;  // the temporary names
+    std::vector<std::string> errors_;
 };

@@ -8,12 +8,7 @@ set -u
 SCRIPTS=${1:?directory of packages.sh}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; PASSED=$((PASSED + 1)); else echo "FAILED: $what"; FAILED=$((FAILED + 1)); fi
-}
+. "$(dirname "$0")/shell_helpers.sh"
 
 # The stand-in logs its arguments; its update fails LOCKED_UPDATES times with
 # apt's lock message, then with UPDATE_ERROR if set, then succeeds.
@@ -63,5 +58,4 @@ status=$?
 check "a lock that stays busy is given up (status $status) after 180 tries of 5 s" \
     [ "$status" -ne 0 -a "$(grep -cw update "$WORK/calls")" -eq 180 ]
 
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+finish

@@ -1,24 +1,20 @@
 #!/usr/bin/env bash
 # lbm_trace under hostile conditions: a full disk as standard output, a step
-# count too large for its type, arguments it does not take, and snapshots that
-# cannot be written.
+# count too large for its type, arguments it does not take, snapshots that
+# cannot be written, links planted in a shared directory, runs sharing a
+# directory, and runs interrupted by a signal.
 # usage: trace_cli_test.sh LBM_TRACE
 set -u
 LBM_TRACE=${1:?path of lbm_trace}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; PASSED=$((PASSED + 1)); else echo "FAILED: $what"; FAILED=$((FAILED + 1)); fi
-}
+. "$(dirname "$0")/shell_helpers.sh"
 
 "$LBM_TRACE" 20 >/dev/full 2>"$WORK/full.err"
 status=$?
 check "a full disk ends with status 1 (got $status)" [ "$status" -eq 1 ]
-check "the lost reports are said once, with the reason" \
-    [ "$(grep -c 'No space left on device' "$WORK/full.err")" -eq 1 -a "$(wc -l <"$WORK/full.err")" -eq 1 ]
+check "the lost reports are said once, with the program's name and the reason" \
+    [ "$(grep -c '^lbm_trace: .*No space left on device' "$WORK/full.err")" -eq 1 -a "$(wc -l <"$WORK/full.err")" -eq 1 ]
 
 # Taken as the largest long, the count would run for ages: bounded here.
 timeout 10 "$LBM_TRACE" 99999999999999999999 >"$WORK/big.out" 2>"$WORK/big.err"
@@ -79,5 +75,62 @@ check "blocked: snapshots 0 and 1 are written and listed, the directory kept, no
     eval '[ -d "$WORK/blocked/lattice_000002.vti" ] && [ "$(ls "$WORK/blocked")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000001.vti\nlattice_000002.vti")" ] &&
           [ "$(grep -o "file=\"[^\"]*\"" "$WORK/blocked/lattice.pvd" | tr "\n" " ")" = "file=\"lattice_000000.vti\" file=\"lattice_000001.vti\" " ]'
 
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+same_files() {  # REFERENCE DIR: every file of REFERENCE is in DIR, with the same bytes
+    local file
+    for file in "$1"/*; do cmp -s "$file" "$2/${file##*/}" || return 1; done
+}
+
+# Links planted in a shared directory by another user, at every name that a
+# writer could take for its temporary files and at two final names: nothing is
+# written through them, and the final names are replaced by the run's files.
+"$LBM_TRACE" --vtk "$WORK/reference3" 3 >/dev/null
+mkdir "$WORK/planted"
+echo precious >"$WORK/victim"
+for name in lattice.pvd lattice_000000.vti lattice_000001.vti lattice_000002.vti lattice_000003.vti; do
+    ln -s "$WORK/victim" "$WORK/planted/$name.tmp"
+done
+ln -s "$WORK/victim" "$WORK/planted/lattice.pvd"
+ln -s "$WORK/victim" "$WORK/planted/lattice_000001.vti"
+"$LBM_TRACE" --vtk "$WORK/planted" 3 >/dev/null 2>&1
+status=$?
+check "planted links: status 0 (got $status), the victim untouched, the final names hold the run's own files" \
+    eval '[ "$status" -eq 0 ] && echo precious | cmp -s - "$WORK/victim" && [ ! -L "$WORK/planted/lattice.pvd" ] &&
+          same_files "$WORK/reference3" "$WORK/planted" &&
+          [ "$(find "$WORK/planted" -name "*.tmp" -type l | wc -l)" -eq 5 ] && [ "$(ls "$WORK/planted" | wc -l)" -eq 10 ]'
+
+# Four runs at once into one directory: all succeed, and the directory ends as
+# one run alone leaves it.
+"$LBM_TRACE" --vtk "$WORK/reference300" 300 >/dev/null
+pids=()
+for run in 1 2 3 4; do "$LBM_TRACE" --vtk "$WORK/shared" 300 >/dev/null 2>"$WORK/shared$run.err" & pids+=($!); done
+statuses=""
+for pid in "${pids[@]}"; do wait "$pid"; statuses+="$? "; done
+check "four runs at once: every status 0 (got $statuses), nothing said, the files of one run alone" \
+    eval '[ "$statuses" = "0 0 0 0 " ] && cat "$WORK"/shared?.err | cmp -s - /dev/null && diff -r "$WORK/reference300" "$WORK/shared"'
+
+# Runs interrupted while they write snapshots, by SIGINT, SIGTERM, SIGHUP or a
+# reader that goes away: the program ends as the signal would have ended it,
+# saying nothing, no temporary file is left, and the collection lists every
+# snapshot in the directory. (Background jobs of a script start with SIGINT
+# ignored; env gives the program the default dispositions.)
+for signal in INT TERM HUP PIPE; do
+    dir=$WORK/interrupted_$signal
+    if [ "$signal" = PIPE ]; then
+        env --default-signal=PIPE "$LBM_TRACE" --vtk "$dir" 100000 2>"$dir.err" | head -c 90000 >"$dir.out"
+        status=${PIPESTATUS[0]}
+    else
+        env --default-signal="$signal" "$LBM_TRACE" --vtk "$dir" 100000 >"$dir.out" 2>"$dir.err" &
+        pid=$!
+        wait_until 30 test -e "$dir/lattice_000050.vti"
+        kill -s "$signal" "$pid"
+        { wait "$pid"; status=$?; } 2>/dev/null
+    fi
+    expected=$((128 + $(kill -l "$signal")))
+    listed=$(grep -o 'file="[^"]*"' "$dir/lattice.pvd" | sed 's/^file="//; s/"$//')
+    check "$signal: status $expected (got $status), nothing said, the collection lists all of the $(ls "$dir" | grep -c '\.vti$') files but itself" \
+        eval '[ "$status" -eq "$expected" ] && [ ! -s "$dir.err" ] && [ "$(ls "$dir" | grep -vx lattice.pvd)" = "$listed" ]'
+    check "$signal: the reports printed stay printed" \
+        eval '"$LBM_TRACE" $(($(wc -l <"$dir.out") / 11 + 1)) | head -c "$(wc -c <"$dir.out")" | cmp -s - "$dir.out"'
+done
+
+finish

@@ -2,19 +2,35 @@
 
 #include <memory>
 
-bool runTrace(long steps, SnapshotSeries* snapshots, long every) {
-    const auto lattice = makeStartupLattice();
-    if (snapshots != nullptr && !snapshots->write(*lattice, 0)) return false;
+#include "lattice.h"
+#include "snapshot.h"
 
-    // Once a report cannot be written, the rest would be lost too; so would
-    // the snapshots after a failed one. The collection still lists the
-    // snapshots that were written.
-    for (long done = 1; done <= steps && !probeReportLost(); ++done) {
-        lattice->step();
-        if (snapshots != nullptr && (done % every == 0 || done == steps) && !snapshots->write(*lattice, done)) {
-            snapshots->finish();
-            return false;
+TraceOutcome runTrace(const TraceRequest& request) {
+    TraceOutcome outcome;
+    const auto stopRequested = [&] { return request.stop != nullptr && *request.stop != 0; };
+
+    std::optional<SnapshotSeries> snapshots;
+    if (request.snapshotDirectory) {
+        snapshots.emplace(*request.snapshotDirectory);
+        if (!snapshots->open()) {
+            outcome.snapshotFailures = snapshots->errors();
+            return outcome;
         }
     }
-    return snapshots == nullptr || snapshots->finish();
+
+    const auto lattice = makeStartupLattice();
+    bool failed = snapshots && !stopRequested() && !snapshots->write(*lattice, 0);
+    // Once a report cannot be written, the rest would be lost too; so would
+    // the snapshots after a failed one.
+    for (long done = 1; done <= request.steps && !failed && !probeReportLost() && !stopRequested(); ++done) {
+        lattice->step();
+        if (snapshots && (done % request.every == 0 || done == request.steps) && !stopRequested())
+            failed = !snapshots->write(*lattice, done);
+    }
+    if (snapshots) {
+        snapshots->finish();
+        outcome.snapshotFailures = snapshots->errors();
+    }
+    outcome.reportLost = probeReportLost();
+    return outcome;
 }

@@ -2,12 +2,36 @@
 // request, its snapshots.
 #pragma once
 
-#include "snapshot.h"
+#include <csignal>
+#include <optional>
+#include <string>
+#include <vector>
 
-// Builds the lattice as the program does at start-up and runs `steps` steps,
-// each printing its probe report. With `snapshots` (already opened), also
-// writes a snapshot at start-up, after every `every`-th step and after the
-// last one, then the series' collection. Stops at the first report that
-// cannot be written (probeReportLost() tells, the report has said why) and at
-// the first snapshot that cannot: false then, and snapshots->error() says why.
-bool runTrace(long steps, SnapshotSeries* snapshots, long every);
+struct TraceRequest {
+    long steps = 150;
+    // With a directory, a snapshot at start-up, after every `every`-th step
+    // and after the last one, then the collection; without, none.
+    std::optional<std::string> snapshotDirectory;
+    long every = 1;
+    // When given, read between steps: once it is not 0 (a signal handler sets
+    // it), the run stops early, as it does after a failure.
+    const volatile std::sig_atomic_t* stop = nullptr;
+};
+
+struct TraceOutcome {
+    // A report could not be written; the report has said why.
+    bool reportLost = false;
+    // Every failure of the snapshots (the directory, a snapshot, the
+    // collection), in order, each naming the file and the reason; nobody has
+    // said them yet.
+    std::vector<std::string> snapshotFailures;
+
+    bool succeeded() const { return !reportLost && snapshotFailures.empty(); }
+};
+
+// Builds the lattice as the program does at start-up and runs the steps, each
+// printing its probe report. Stops at the first report that cannot be
+// written, at the first snapshot that cannot, and when `stop` is set: no new
+// snapshot is begun from then on, and the collection is written listing every
+// snapshot completed.
+TraceOutcome runTrace(const TraceRequest& request);

@@ -2,14 +2,13 @@
 // start-up state (default 150), exactly as pressing `f` N times does, and on
 // request writes snapshots of the whole lattice for ParaView or VTK.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "lattice.h"
-#include "snapshot.h"
 #include "trace.h"
 
 #ifndef LBM_VERSION
@@ -36,7 +35,9 @@ constexpr char HELP[] =
     "  --version    output version information and exit\n"
     "\n"
     "Exit status: 0 on success, 1 when a report or a snapshot cannot be written,\n"
-    "2 for invalid arguments.\n";
+    "2 for invalid arguments. With --vtk, SIGINT, SIGTERM, SIGHUP and a broken\n"
+    "pipe first finish the snapshot being written and the collection, then end\n"
+    "the program as the signal does.\n";
 
 struct Options {
     long steps = DEFAULT_STEPS;
@@ -114,25 +115,82 @@ int parseArguments(int argc, char** argv, Options& options) {
     return -1;
 }
 
-int snapshotFailure(const SnapshotSeries& snapshots) {
-    std::fprintf(stderr, "%s: %s\n", PROGRAM, snapshots.error().c_str());
-    return 1;
+// The signal that asked the run to stop, 0 while none has.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void onStopSignal(int signal) { g_stopSignal = signal; }
+
+// With snapshots, the signals that end a program by default only ask the run
+// to stop, so that it can finish the snapshot being written and list every
+// complete one in the collection; endBySignal then ends it as the signal
+// would have. A signal that this program was started with ignored (nohup
+// ignores SIGHUP) stays ignored. A broken pipe is one of these signals: the
+// write to standard output fails with EPIPE instead, said by nobody.
+void catchStopSignals() {
+    static constexpr int SIGNALS[] = {
+        SIGINT, SIGTERM,
+#ifdef SIGHUP
+        SIGHUP,
+#endif
+#ifdef SIGPIPE
+        SIGPIPE,
+#endif
+    };
+    for (const int signal : SIGNALS) {
+#ifdef _WIN32
+        if (std::signal(signal, onStopSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
+#else
+        struct sigaction action = {};
+        if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        // No SA_RESTART: a report waiting for a reader that does not read gives
+        // up at the signal rather than holding the program.
+        action.sa_flags = 0;
+        sigaction(signal, &action, nullptr);
+#endif
+    }
+}
+
+[[noreturn]] void endBySignal(int signal) {
+    std::signal(signal, SIG_DFL);
+#ifndef _WIN32
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+#endif
+    std::raise(signal);
+    std::_Exit(128 + signal);  // where raising it did not end the program
+}
+
+// A report cut short by a stop signal is not a failure of its own: the signal
+// ends the program as it would have ended it in the middle of that report.
+void sayReportLost(int error) {
+    if (g_stopSignal != 0) return;
+    std::fprintf(stderr, "%s: cannot write the probe report to standard output: %s\n", PROGRAM,
+                 error != 0 ? std::strerror(error) : "write error");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     useBinaryStandardOutput();
+    setReportLostNotice(sayReportLost);
     Options options;
     const int status = parseArguments(argc, argv, options);
     if (status >= 0) return status;
 
-    std::unique_ptr<SnapshotSeries> snapshots;
+    TraceRequest request;
+    request.steps = options.steps;
+    request.every = options.every;
     if (options.vtkDirectory != nullptr) {
-        snapshots = std::make_unique<SnapshotSeries>(options.vtkDirectory);
-        if (!snapshots->open()) return snapshotFailure(*snapshots);
+        request.snapshotDirectory = options.vtkDirectory;
+        catchStopSignals();
+        request.stop = &g_stopSignal;
     }
-    // Only snapshots make the run itself fail; a lost report has been said.
-    if (!runTrace(options.steps, snapshots.get(), options.every)) return snapshotFailure(*snapshots);
-    return probeReportLost() ? 1 : 0;
+    const TraceOutcome outcome = runTrace(request);
+    for (const std::string& failure : outcome.snapshotFailures) std::fprintf(stderr, "%s: %s\n", PROGRAM, failure.c_str());
+    if (g_stopSignal != 0) endBySignal(g_stopSignal);
+    return outcome.succeeded() ? 0 : 1;
 }

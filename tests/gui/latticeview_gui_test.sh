@@ -28,11 +28,7 @@ TOLERANCE=3         # per colour channel, for the software renderer's rounding
 LATTICEVIEW_LAYERS2=${LATTICEVIEW_LAYERS2:-}
 RECORD=${LBM_GUI_RECORD:-}
 REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
-
-CONVERT=convert
-[ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
-IMPORT=import
-[ -x /usr/bin/import ] && IMPORT=/usr/bin/import
+. "$(dirname "$0")/../shell_helpers.sh"
 
 for tool in Xvfb xdotool xdpyinfo xwininfo xev "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
@@ -51,14 +47,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-PASSED=0
-FAILED=0
-pass() { echo "ok: $1"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAILED: $1"; FAILED=$((FAILED + 1)); }
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
 fatal() {
     echo "FAILED: $1"
     echo "display: ${DISPLAY:-none}"
@@ -68,30 +56,8 @@ fatal() {
     exit 1
 }
 
-# wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s; false on timeout.
-wait_until() {
-    local tries=$(($1 * 10)); shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" && return 0
-        sleep 0.1
-        tries=$((tries - 1))
-    done
-    return 1
-}
-
 # ---------------------------------------------------------------- X server
-# The server picks a free display number itself (-displayfd), so that tests
-# running side by side never share one.
-start_xvfb() {
-    # -noreset: without it the server resets when its last client (the
-    # readiness probe below) disconnects, and refuses connections meanwhile.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    wait_until 10 test -s "$WORK/display" || return 1
-    export DISPLAY=":$(head -n 1 "$WORK/display")"
-    wait_until 10 xdpyinfo >/dev/null 2>&1
-}
-start_xvfb || { cat "$WORK/xvfb.log"; fatal "could not start Xvfb"; }
+start_xvfb "$WORK" || { cat "$WORK/xvfb.log"; fatal "could not start Xvfb"; }
 export LIBGL_ALWAYS_SOFTWARE=1
 
 OUT="$WORK/stdout.txt"
@@ -119,22 +85,8 @@ check "window at (100, 100) (got ($WIN_X, $WIN_Y))" [ "$WIN_X,$WIN_Y" = 100,100 
 [ "${W}x${H}" = 800x600 ] || fatal "cannot analyse pictures of a window of the wrong size"
 
 # ---------------------------------------------------------------- pictures
-# shot NAME: the window's pixels, once two captures 0.15 s apart agree (the
-# frame timer redraws every 25 ms). Writes NAME.png and NAME.rgb (raw pixels).
-shot() {
-    local previous= current tries=20
-    while [ "$tries" -gt 0 ]; do
-        "$IMPORT" -window root "$WORK/root.png" 2>/dev/null &&
-            "$CONVERT" "$WORK/root.png" -crop "${W}x${H}+${WIN_X}+${WIN_Y}" +repage -depth 8 "$WORK/$1.png" &&
-            "$CONVERT" "$WORK/$1.png" -depth 8 "rgb:$WORK/$1.rgb" || return 1
-        current=$(md5sum <"$WORK/$1.rgb")
-        [ "$current" = "$previous" ] && return 0
-        previous=$current
-        sleep 0.15
-        tries=$((tries - 1))
-    done
-    return 1
-}
+# shot NAME: the window's stable picture, as NAME.png and NAME.rgb.
+shot() { stable_shot root "${W}x${H}+${WIN_X}+${WIN_Y}" "$WORK/$1"; }
 same_picture() { cmp -s "$WORK/$1.rgb" "$WORK/$2.rgb"; }
 
 # lit_pixels NAME: "x y r g b" for every pixel that is not black.
@@ -206,10 +158,7 @@ matches_reference() {
     [ -f "$reference" ] || { echo "  no reference picture $reference"; return 1; }
     size=$("$CONVERT" "$reference" -format '%wx%h' info:)
     [ "$size" = "${W}x${H}" ] || { echo "  reference is $size"; return 1; }
-    "$CONVERT" "$WORK/$1.png" "$reference" -compose difference -composite -depth 8 txt:- |
-        awk -v t="$TOLERANCE" 'NR > 1 {
-                 split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",")
-                 if (v[1] > t || v[2] > t || v[3] > t) print p[1], p[2] }' >"$WORK/$1.diff"
+    differing_pixels "$WORK/$1.png" "$reference" "$TOLERANCE" >"$WORK/$1.diff"
     differing=$(wc -l <"$WORK/$1.diff")
     [ "$differing" -eq 0 ] && return 0
     echo "  $differing pixels differ from $reference; the first (x y: now / reference):"
@@ -478,5 +427,4 @@ if close_and_wait "full disk, standard error closed"; then
 fi
 
 [ -n "$RECORD" ] && echo "recorded the pictures in $RECORD: the references were not compared"
-echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+finish

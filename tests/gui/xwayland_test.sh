@@ -25,10 +25,7 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-FAILED=0
-check() {  # check DESCRIPTION COMMAND...
-    if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; FAILED=$((FAILED + 1)); fi
-}
+. "$here/../shell_helpers.sh"
 fatal() {
     echo "FAILED: $1"
     for log in weston.log stderr.txt; do
@@ -36,17 +33,9 @@ fatal() {
     done
     exit 1
 }
-wait_until() {  # wait_until SECONDS COMMAND...
-    local tries=$(($1 * 10)); shift
-    while [ "$tries" -gt 0 ]; do "$@" && return 0; sleep 0.1; tries=$((tries - 1)); done
-    return 1
-}
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-pids+=($!)
-wait_until 10 test -s "$WORK/display" || fatal "Xvfb did not start"
-DISPLAY=":$(head -n 1 "$WORK/display")"
-export DISPLAY
+start_xvfb "$WORK" || fatal "Xvfb did not start"
+pids+=("$XVFB_PID")
 export XDG_RUNTIME_DIR="$WORK/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
@@ -80,26 +69,10 @@ read -r X Y W H < <(DISPLAY="$XWAYLAND" xwininfo -id "$WID" |
 # The pointer to the output's corner, away from the window; then the window's
 # part of the output, once two captures agree.
 xdotool mousemove --window "$WESTON_WINDOW" 1023 799
-shot() {
-    local previous='' current tries=20
-    while [ "$tries" -gt 0 ]; do
-        import -window "$WESTON_WINDOW" "$WORK/output.png" 2>/dev/null &&
-            convert "$WORK/output.png" -crop "${W}x${H}+${X}+${Y}" +repage -depth 8 "$WORK/shot.png" &&
-            convert "$WORK/shot.png" -depth 8 "rgb:$WORK/shot.rgb" || return 1
-        current=$(md5sum <"$WORK/shot.rgb")
-        [ "$current" = "$previous" ] && return 0
-        previous=$current
-        sleep 0.2
-        tries=$((tries - 1))
-    done
-    return 1
-}
 matches_reference() {
     local differing
-    shot || { echo "  no stable picture"; return 1; }
-    differing=$(convert "$WORK/shot.png" "$REFERENCE" -compose difference -composite -depth 8 txt:- |
-        awk -v t="$TOLERANCE" 'NR > 1 { c = $2; gsub(/[()]/, "", c); split(c, v, ",")
-                                         if (v[1] > t || v[2] > t || v[3] > t) n++ } END { print n + 0 }')
+    stable_shot "$WESTON_WINDOW" "${W}x${H}+${X}+${Y}" "$WORK/shot" || { echo "  no stable picture"; return 1; }
+    differing=$(differing_pixels "$WORK/shot.png" "$REFERENCE" "$TOLERANCE" | wc -l)
     [ "$differing" -eq 0 ] || { echo "  $differing pixels differ"; return 1; }
 }
 check "through XWayland, the start-up picture equals the X11 reference" matches_reference
@@ -123,4 +96,4 @@ else
     check "q ends the program" false
 fi
 [ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
-[ "$FAILED" -eq 0 ]
+finish
