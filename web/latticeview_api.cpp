@@ -78,11 +78,6 @@ EMSCRIPTEN_KEEPALIVE void lv_update_drag() {
 // The camera's five floats: elevation, azimuth, distance, targetX, targetY.
 EMSCRIPTEN_KEEPALIVE const float* lv_camera() { return &program->camera.elevation; }
 
-EMSCRIPTEN_KEEPALIVE void lv_set_camera(float elevation, float azimuth, float distance, float targetX,
-                                        float targetY) {
-    program->camera = {elevation, azimuth, distance, targetX, targetY};
-}
-
 }  // extern "C"
 
 // ---------------------------------------------------------------- drawing
