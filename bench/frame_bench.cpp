@@ -32,8 +32,8 @@ constexpr int MIN_FRAMES = 10;
 
 using Clock = std::chrono::steady_clock;
 
-void drawFrame(const Lattice& lattice) {
-    drawScene(DEFAULT_CAMERA, lattice);
+void drawFrame(ScenePainter& painter, const Lattice& lattice) {
+    painter.draw(DEFAULT_CAMERA, lattice);
     glFinish();
 }
 
@@ -44,15 +44,15 @@ double median(std::vector<double> values) {
 }
 
 // Median seconds per frame over the repetitions.
-double secondsPerFrame(const Lattice& lattice, int repetitions) {
-    for (int n = 0; n < WARM_UP_FRAMES; ++n) drawFrame(lattice);
+double secondsPerFrame(ScenePainter& painter, const Lattice& lattice, int repetitions) {
+    for (int n = 0; n < WARM_UP_FRAMES; ++n) drawFrame(painter, lattice);
     std::vector<double> samples;
     for (int r = 0; r < repetitions; ++r) {
         const Clock::time_point start = Clock::now();
         double elapsed = 0.0;
         int frames = 0;
         while (frames < MIN_FRAMES || elapsed < SECONDS_PER_REPETITION) {
-            drawFrame(lattice);
+            drawFrame(painter, lattice);
             ++frames;
             elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         }
@@ -71,14 +71,15 @@ long litPixels(const std::vector<GLubyte>& buffer) {
 }
 
 // Draws one frame, checks that it shows something, then times frames.
-bool measure(const char* state, const Lattice& lattice, const std::vector<GLubyte>& buffer, int repetitions) {
-    drawFrame(lattice);
+bool measure(const char* state, ScenePainter& painter, const Lattice& lattice, const std::vector<GLubyte>& buffer,
+             int repetitions) {
+    drawFrame(painter, lattice);
     const long lit = litPixels(buffer);
     if (lit == 0) {
         std::fprintf(stderr, "%s: the picture is empty; the GL calls did not reach the off-screen context\n", state);
         return false;
     }
-    const double seconds = secondsPerFrame(lattice, repetitions);
+    const double seconds = secondsPerFrame(painter, lattice, repetitions);
     std::fprintf(stderr, "%d layer%s, %-15s %8.3f ms per frame %8.1f frames per second  (%ld lit pixels)\n",
                  NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s", state, seconds * 1e3, 1.0 / seconds, lit);
     return true;
@@ -111,14 +112,18 @@ int main(int argc, char** argv) {
 
     // As the window's first draw sets up its context.
     setUpSceneState();
+    ScenePainter painter;
+    painter.setUpContext();
     setUpSceneProjection(WIDTH, HEIGHT);
     setUpSceneLight();
+    std::fprintf(stderr, "points drawn %s\n",
+                 painter.drawing() == PointDrawing::ONE_CALL ? "in one call (shaders)" : "one call each (no shaders)");
 
     Lattice lattice(STARTUP_TAU, STARTUP_SPACING);
     lattice.injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-    bool ok = measure("start-up:", lattice, buffer, repetitions);
+    bool ok = measure("start-up:", painter, lattice, buffer, repetitions);
     for (int n = 0; n < STEPS; ++n) lattice.step();
-    ok = measure("after 60 steps:", lattice, buffer, repetitions) && ok;
+    ok = measure("after 60 steps:", painter, lattice, buffer, repetitions) && ok;
 
     OSMesaDestroyContext(context);
     return ok ? 0 : 1;
