@@ -53,7 +53,11 @@ namespace {
 // layers' translations built one after the other, and the GL transforms it by
 // the product of projection and modelview. Each layer's product is handed in
 // (lvLayerClip) and applied here to the same vertex, so that every point
-// lands where, and at the depth at which, the single calls put it. The normal
+// lands where, and at the depth at which, the single calls put it. The x of
+// 0 is computed from the vertex rather than written as a constant, so that the
+// compiler cannot drop or reorder terms: the shader then multiplies and adds
+// exactly as the GL does for a single call's vertex (Mesa's llvmpipe was seen
+// to move points of far-out pictures by a pixel otherwise). The normal
 // matrix and light 0's eye-space position are the GL's own state, set by the
 // fixed-function calls that place the camera and the light. Desktop OpenGL
 // centres points on pixels itself.
