@@ -3,9 +3,18 @@
 // server is needed. Every frame ends with glFinish, so the time includes the
 // rasterisation by the software renderer. Measured at start-up and after 60
 // steps, from the start-up camera; prints the median over repetitions of the
-// milliseconds per frame and the frames per second.
+// milliseconds per frame and the frames per second. Where the context has
+// shaders, the one draw call and the single calls are timed side by side
+// (repetitions taken in turn) and the ratio of their medians is printed.
+//
+// Before timing, it checks the pictures: each must show something, and where
+// the context has shaders, the one draw call must give, pixel for pixel, the
+// picture of the single calls from far-out cameras, where neighbouring points
+// overlap at nearly equal depths and only the order of the points and their
+// exact depths decide which point keeps a pixel.
 //
 // usage: frame_bench [REPETITIONS]   (5 by default)
+//        frame_bench --check         the checks only
 #include <GL/osmesa.h>
 
 #include <GL/gl.h>
@@ -14,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "camera.h"
@@ -31,9 +41,14 @@ constexpr double SECONDS_PER_REPETITION = 0.5;
 constexpr int MIN_FRAMES = 10;
 
 using Clock = std::chrono::steady_clock;
+using Picture = std::vector<GLubyte>;
 
-void drawFrame(const Lattice& lattice) {
-    drawScene(DEFAULT_CAMERA, lattice);
+const char* drawingName(PointDrawing drawing) {
+    return drawing == PointDrawing::ONE_CALL ? "one draw call" : "single calls";
+}
+
+void drawFrame(ScenePainter& painter, const Lattice& lattice, const CameraState& camera = DEFAULT_CAMERA) {
+    painter.draw(camera, lattice);
     glFinish();
 }
 
@@ -43,53 +58,125 @@ double median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
-// Median seconds per frame over the repetitions.
-double secondsPerFrame(const Lattice& lattice, int repetitions) {
-    for (int n = 0; n < WARM_UP_FRAMES; ++n) drawFrame(lattice);
-    std::vector<double> samples;
-    for (int r = 0; r < repetitions; ++r) {
-        const Clock::time_point start = Clock::now();
-        double elapsed = 0.0;
-        int frames = 0;
-        while (frames < MIN_FRAMES || elapsed < SECONDS_PER_REPETITION) {
-            drawFrame(lattice);
-            ++frames;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        }
-        samples.push_back(elapsed / frames);
+// Seconds per frame of one repetition.
+double timeRepetition(ScenePainter& painter, const Lattice& lattice) {
+    const Clock::time_point start = Clock::now();
+    double elapsed = 0.0;
+    int frames = 0;
+    while (frames < MIN_FRAMES || elapsed < SECONDS_PER_REPETITION) {
+        drawFrame(painter, lattice);
+        ++frames;
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     }
-    return median(samples);
+    return elapsed / frames;
 }
 
 // Pixels of the colour buffer that are not black: shows that the GL calls,
 // GLU's included, reached this context.
-long litPixels(const std::vector<GLubyte>& buffer) {
+long litPixels(const Picture& buffer) {
     long lit = 0;
     for (size_t i = 0; i < buffer.size(); i += 4)
         if (buffer[i] != 0 || buffer[i + 1] != 0 || buffer[i + 2] != 0) ++lit;
     return lit;
 }
 
-// Draws one frame, checks that it shows something, then times frames.
-bool measure(const char* state, const Lattice& lattice, const std::vector<GLubyte>& buffer, int repetitions) {
-    drawFrame(lattice);
+long differingPixels(const Picture& a, const Picture& b) {
+    long differing = 0;
+    for (size_t i = 0; i < a.size(); i += 4)
+        if (std::memcmp(&a[i], &b[i], 3) != 0) ++differing;
+    return differing;
+}
+
+// The one draw call against the single calls from far out: the distances at
+// which the lattice shrinks to 40 to 50 pixels, face-on, from just above and
+// from above, head-on and from the side. False (said on stderr) where any
+// picture differs.
+bool sameFarPictures(const char* state, ScenePainter& painter, const Lattice& lattice, const Picture& buffer) {
+    const float elevations[] = {0.0f, 0.45f, 30.0f};
+    const float azimuths[] = {0.0f, 45.0f};
+    const float distances[] = {760.0f, 960.0f};
+    int views = 0;
+    bool same = true;
+    for (const float azimuth : azimuths) {
+        for (const float elevation : elevations) {
+            for (const float distance : distances) {
+                const CameraState camera = {elevation, azimuth, distance, 0.0f, 0.0f};
+                painter.useDrawing(PointDrawing::LITERAL_CALLS);
+                drawFrame(painter, lattice, camera);
+                const Picture single = buffer;
+                painter.useDrawing(PointDrawing::ONE_CALL);
+                drawFrame(painter, lattice, camera);
+                const long differing = differingPixels(single, buffer);
+                ++views;
+                if (differing != 0) {
+                    std::fprintf(stderr, "%s, elevation %g, azimuth %g, distance %g: %ld pixels differ\n", state,
+                                 static_cast<double>(elevation), static_cast<double>(azimuth),
+                                 static_cast<double>(distance), differing);
+                    same = false;
+                }
+            }
+        }
+    }
+    std::fprintf(stderr, "%s: one draw call %s single calls from %d far-out cameras\n", state,
+                 same ? "draws the pictures of the" : "does NOT draw the pictures of the", views);
+    return same;
+}
+
+// Checks the pictures of the lattice in its present state, then, unless
+// repetitions is 0, times its frames.
+bool measure(const char* state, ScenePainter& painter, const Lattice& lattice, const Picture& buffer,
+             int repetitions) {
+    const PointDrawing chosen = painter.drawing();
+    drawFrame(painter, lattice);
     const long lit = litPixels(buffer);
     if (lit == 0) {
         std::fprintf(stderr, "%s: the picture is empty; the GL calls did not reach the off-screen context\n", state);
         return false;
     }
-    const double seconds = secondsPerFrame(lattice, repetitions);
-    std::fprintf(stderr, "%d layer%s, %-15s %8.3f ms per frame %8.1f frames per second  (%ld lit pixels)\n",
-                 NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s", state, seconds * 1e3, 1.0 / seconds, lit);
-    return true;
+    bool ok = true;
+    if (chosen == PointDrawing::ONE_CALL) {
+        ok = sameFarPictures(state, painter, lattice, buffer);
+        painter.useDrawing(chosen);
+    }
+    if (repetitions == 0) return ok;
+
+    // The drawings the context offers, timed in turn.
+    std::vector<PointDrawing> drawings = {chosen};
+    if (chosen == PointDrawing::ONE_CALL) drawings.push_back(PointDrawing::LITERAL_CALLS);
+    std::vector<std::vector<double>> samples(drawings.size());
+    for (const PointDrawing drawing : drawings) {
+        painter.useDrawing(drawing);
+        for (int n = 0; n < WARM_UP_FRAMES; ++n) drawFrame(painter, lattice);
+    }
+    for (int r = 0; r < repetitions; ++r) {
+        for (size_t d = 0; d < drawings.size(); ++d) {
+            painter.useDrawing(drawings[d]);
+            samples[d].push_back(timeRepetition(painter, lattice));
+        }
+    }
+    painter.useDrawing(chosen);
+    char label[32];
+    std::snprintf(label, sizeof label, "%s:", state);
+    for (size_t d = 0; d < drawings.size(); ++d) {
+        const double seconds = median(samples[d]);
+        std::fprintf(stderr, "%d layer%s, %-15s %-13s %8.3f ms per frame %8.1f frames per second  (%ld lit pixels)\n",
+                     NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s", label, drawingName(drawings[d]), seconds * 1e3,
+                     1.0 / seconds, lit);
+    }
+    if (drawings.size() == 2)
+        std::fprintf(stderr, "%d layer%s, %-15s one draw call / single calls: %.3f\n", NUM_LAYERS,
+                     NUM_LAYERS == 1 ? "" : "s", label, median(samples[0]) / median(samples[1]));
+    return ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int repetitions = 5;
-    if (argc > 2 || (argc == 2 && (repetitions = std::atoi(argv[1])) < 1)) {
-        std::fprintf(stderr, "usage: %s [REPETITIONS]\n", argv[0]);
+    if (argc == 2 && std::strcmp(argv[1], "--check") == 0) {
+        repetitions = 0;
+    } else if (argc > 2 || (argc == 2 && (repetitions = std::atoi(argv[1])) < 1)) {
+        std::fprintf(stderr, "usage: %s [REPETITIONS | --check]\n", argv[0]);
         return 2;
     }
     // Every step prints its probe report: that goes to a null sink, the
@@ -101,24 +188,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create an off-screen Mesa context\n");
         return 1;
     }
-    std::vector<GLubyte> buffer(static_cast<size_t>(WIDTH) * HEIGHT * 4);
+    Picture buffer(static_cast<size_t>(WIDTH) * HEIGHT * 4);
     if (!OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, WIDTH, HEIGHT)) {
         std::fprintf(stderr, "cannot make the off-screen Mesa context current\n");
         return 1;
     }
-    std::fprintf(stderr, "renderer: %s, %d x %d, median of %d repetitions\n",
-                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)), WIDTH, HEIGHT, repetitions);
 
     // As the window's first draw sets up its context.
     setUpSceneState();
+    ScenePainter painter;
+    painter.setUpContext();
     setUpSceneProjection(WIDTH, HEIGHT);
     setUpSceneLight();
+    std::fprintf(stderr, "renderer: %s, OpenGL %s, %d x %d; points drawn with %s\n",
+                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                 reinterpret_cast<const char*>(glGetString(GL_VERSION)), WIDTH, HEIGHT,
+                 drawingName(painter.drawing()));
+    if (repetitions > 0) std::fprintf(stderr, "median of %d repetitions\n", repetitions);
 
     const auto startup = makeStartupLattice();
     Lattice& lattice = *startup;
-    bool ok = measure("start-up:", lattice, buffer, repetitions);
+    bool ok = measure("start-up", painter, lattice, buffer, repetitions);
     for (int n = 0; n < STEPS; ++n) lattice.step();
-    ok = measure("after 60 steps:", lattice, buffer, repetitions) && ok;
+    ok = measure("after 60 steps", painter, lattice, buffer, repetitions) && ok;
 
     OSMesaDestroyContext(context);
     return ok ? 0 : 1;

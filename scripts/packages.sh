@@ -8,7 +8,7 @@ BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev l
 # test and benchmark libraries, a virtual X server with the tools that drive
 # it and read its pixels, and VTK's Python bindings to read snapshots back.
 TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev xvfb xdotool imagemagick x11-utils
-    python3-vtk9)
+    mesa-utils python3-vtk9)
 # The cross builds (scripts/cross-test.sh) name their own packages.
 
 ensure_packages() {

@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "lattice.h"
 #include "world_window.h"
@@ -40,6 +43,21 @@ void preferX11WhereBothServe() {
 #endif
 }
 
+// Mesa's software renderer takes a large block of memory while it draws a
+// frame and frees it before the frame ends. glibc hands free memory at the top
+// of its heap back to the kernel once it exceeds the trim threshold, so every
+// frame took fresh pages from the kernel again (a brk call, page faults, pages
+// zeroed by the kernel), which cost the window more than its drawing did. The
+// heap now keeps up to 64 MiB free at its top and grows by 16 MiB beyond a
+// request: the block stays in the process from frame to frame, and what the
+// heap keeps is bounded by the largest frame's need plus those 64 MiB.
+void keepFreedMemoryForNextFrame() {
+#if defined(__GLIBC__)
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+#endif
+}
+
 // Frame timer: applies a drag in progress, redraws, re-arms.
 void tick(void*) {
     g_window->updateDrag();
@@ -50,6 +68,7 @@ void tick(void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    keepFreedMemoryForNextFrame();
     openClosedStandardStreams();
     useBinaryStandardOutput();
     preferX11WhereBothServe();

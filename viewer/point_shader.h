@@ -78,36 +78,5 @@ void main() {
 constexpr char POINT_COLOR_ATTRIBUTE[] = "lvColor";
 constexpr char POINT_SIZE_ATTRIBUTE[] = "lvPointSize";
 
-// The window's preludes live with its drawing code (scene.cpp). Below, the
-// preludes for a WebGL 1 page (GLSL ES 1.00), for its host to set: the
-// attribute lvPosition (vec3, the position of point_list.h) and the uniforms
-//   lvModelViewProjection (mat4)  projection x camera x half turn about z
-//   lvViewportSize (vec2)         the viewport's width and height in pixels
-//   lvNormalTransform (mat3)      the normal matrix of camera x half turn
-//   lvEyeLightDirection (vec3)    the camera's rotation applied to (1, 1, 1)
-//   lvDevicePixelRatio (float)    device pixels per pixel of the picture
-// The clip position is moved onto the pixel centre (odd sizes) or pixel
-// corner (even sizes) as desktop OpenGL places points; depth is unchanged.
-constexpr char POINT_VERTEX_PRELUDE_PAGE[] = R"glsl(precision highp float;
-attribute vec3 lvPosition;
-uniform mat4 lvModelViewProjection;
-uniform vec2 lvViewportSize;
-uniform mat3 lvNormalTransform;
-uniform vec3 lvEyeLightDirection;
-uniform float lvDevicePixelRatio;
-vec4 lvClipPosition(float pointSize) {
-    vec4 clip = lvModelViewProjection * vec4(lvPosition, 1.0);
-    if (clip.w > 0.0) {
-        vec2 window = (clip.xy / clip.w * 0.5 + 0.5) * lvViewportSize;
-        float side = floor(pointSize + 0.5);
-        vec2 centre = mod(side, 2.0) == 1.0 ? floor(window) + 0.5 : floor(window + 0.5);
-        clip.xy = (centre / lvViewportSize * 2.0 - 1.0) * clip.w;
-    }
-    return clip;
-}
-mat3 lvNormalMatrix() { return lvNormalTransform; }
-vec3 lvLightDirection() { return lvEyeLightDirection; }
-float lvPointSizeScale() { return lvDevicePixelRatio; }
-)glsl";
-
-constexpr char POINT_FRAGMENT_PRELUDE_PAGE[] = "precision mediump float;\n";
+// The window's preludes live with its drawing code (scene.cpp), the page's
+// with the page (web/point_prelude.h).

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "lattice.h"
-#include "scene.h"
 
 namespace {
 
@@ -124,10 +123,13 @@ void WorldWindow::draw() {
     const bool contextSetUp = !valid();
 
     if (contextSetUp) setUpSceneState();
+    // The drawing is chosen once per context: on the first draw of a new one,
+    // not when the toolkit merely invalidates it (after a resize).
+    if (!context_valid()) painter.setUpContext();
     // Skipped while the window has no area (the field of view and the aspect
     // ratio would divide by 0), and done on the first draw where it has one.
     if (projection.due(contextSetUp, W, H)) setUpSceneProjection(W, H);
     if (contextSetUp) setUpSceneLight();
 
-    drawScene(camera, *lattice);
+    painter.draw(camera, *lattice);
 }

@@ -6,6 +6,7 @@
 #include <FL/Fl_Gl_Window.H>
 
 #include "camera.h"
+#include "scene.h"
 #include "window_limits.h"
 
 class Lattice;
@@ -40,6 +41,8 @@ public:
 private:
     // Viewport and projection wait here while the window has no area.
     ProjectionSchedule projection;
+    // Draws the picture; set up anew for every new GL context.
+    ScenePainter painter;
     // The X window is larger than WINDOW_SIZE_MAX (as last reported by the
     // X server); the shrink request for it has been sent.
     bool oversized = false;

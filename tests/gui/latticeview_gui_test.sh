@@ -15,7 +15,8 @@
 #                        references in tests/gui/reference are written there
 #                        instead of being compared (to record new references)
 #
-# Needs Xvfb, xdotool, ImageMagick (import, convert) and xwininfo/xdpyinfo/xev.
+# Needs Xvfb, xdotool, ImageMagick (import, convert), xwininfo/xdpyinfo/xev and
+# glxinfo.
 set -u
 
 LATTICEVIEW=${1:?path of latticeview}
@@ -30,7 +31,7 @@ RECORD=${LBM_GUI_RECORD:-}
 REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
 . "$(dirname "$0")/../shell_helpers.sh"
 
-for tool in Xvfb xdotool xdpyinfo xwininfo xev "$IMPORT" "$CONVERT"; do
+for tool in Xvfb xdotool xdpyinfo xwininfo xev glxinfo "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
 done
 
@@ -289,6 +290,29 @@ shot zoomed || fatal "no stable picture after zooming out"
 check "zooming out changes the picture" eval '! same_picture stepped zoomed'
 check "zoomed-out picture equals the reference" matches_reference zoomed
 
+# Far out and seen from 0.45 degrees below: two more zoom drags take the
+# distance to 842, where the lattice is about 40 pixels wide and neighbouring
+# points overlap at nearly equal depths. Which point keeps a pixel depends on
+# the order of the points and on the exact depth of each; the picture is
+# compared below with that of the same view drawn by single GL calls.
+tilt() {  # tilt PIXELS: a left drag upward by PIXELS (downward if negative)
+    xdotool mousemove --window "$WID" 400 300
+    sleep 0.1
+    xdotool mousedown 1
+    sleep 0.1
+    xdotool mousemove --window "$WID" 400 $((300 - $1))
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 0.1
+}
+far_view() {  # far_view NAME: from a distance of 275
+    tilt -3
+    zoom_out 900
+    zoom_out 900
+    shot "$1"
+}
+far_view far || fatal "no stable picture from far out"
+
 # ---------------------------------------------------------------- q
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key q
@@ -310,27 +334,92 @@ if [ -n "$APP_PID" ]; then  # the first program did not end on q
     wait "$APP_PID" 2>/dev/null
     APP_PID=
 fi
-layers2_picture() {
-    [ -n "$LATTICEVIEW_LAYERS2" ] || { echo "  LATTICEVIEW_LAYERS2 is not set"; return 1; }
-    "$LATTICEVIEW_LAYERS2" >"$WORK/stdout2.txt" 2>"$WORK/stderr2.txt" &
+no_window() { ! find_window; }
+# start_program NAME PROGRAM [ENV...]: once the window of the run before is
+# gone, starts PROGRAM with the environment ENV (NAME=VALUE words), its output
+# in NAME.out, and waits for its window in the start-up place and size.
+start_program() {
+    local name=$1 program=$2
+    shift 2
+    [ -n "$program" ] || { echo "  no program given"; return 1; }
+    wait_until 10 no_window || { echo "  the window of the run before is still there"; return 1; }
+    OUT="$WORK/$name.out"
+    env "$@" "$program" >"$OUT" 2>"$WORK/$name.err" &
     APP_PID=$!
-    OUT="$WORK/stdout2.txt"
     wait_until 20 window_or_ended && find_window || { echo "  no window"; return 1; }
     geometry=$(xwininfo -id "$WID")
     local placed
     placed="$(field 'Absolute upper-left X'),$(field 'Absolute upper-left Y') $(field 'Width')x$(field 'Height')"
     [ "$placed" = "$WIN_X,$WIN_Y ${W}x${H}" ] || { echo "  window at $placed"; return 1; }
     xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
+}
+# run_steps: presses f STEPS times and waits for the reports.
+run_steps() {
     xdotool key --delay 20 "${keys[@]}"
     wait_until 30 reports_reached || { echo "  $(reports) reports"; return 1; }
     sleep 0.3
+}
+# stop_program NAME: ends the program and shows what it wrote on standard error.
+stop_program() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+    APP_PID=
+    [ -s "$WORK/$1.err" ] && { echo "standard error of $1:"; cat "$WORK/$1.err"; }
+    return 0
+}
+layers2_picture() {
+    start_program layers2 "$LATTICEVIEW_LAYERS2" || return 1
+    run_steps || return 1
     shot layers2 || { echo "  no stable picture"; return 1; }
     matches_reference layers2
 }
 check "two layers after $STEPS steps: picture equals the reference" layers2_picture
-[ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
-APP_PID=
-[ -s "$WORK/stderr2.txt" ] && { echo "two-layer program's standard error:"; cat "$WORK/stderr2.txt"; }
+if [ -n "$APP_PID" ]; then
+    zoom_out 900
+    zoom_out 686
+    far_view far2 || fail "two layers: a stable picture from far out"
+fi
+stop_program layers2
+
+# ---------------------------------------------------------------- single calls
+# A context without shaders (indirect GLX offers OpenGL 1.4) draws every point
+# with calls of its own, in the order that the one draw call of a context with
+# shaders keeps: the pictures are the same. Mesa offers OpenGL 1.4 when
+# MESA_GL_VERSION_OVERRIDE=1.4.
+OLD_GL=MESA_GL_VERSION_OVERRIDE=1.4
+gl_version() { env "$@" glxinfo -B 2>/dev/null | sed -n 's/^OpenGL version string: \([0-9.]*\).*/\1/p'; }
+version=$(gl_version "$OLD_GL")
+check "with $OLD_GL Mesa offers OpenGL 1.4 (got ${version:-none}; without it $(gl_version))" [ "$version" = 1.4 ]
+single_calls() {
+    start_program single "$LATTICEVIEW" "$OLD_GL" || return 1
+    shot startup || { echo "  no stable picture"; return 1; }
+    matches_reference startup || return 1
+    run_steps || return 1
+    cmp -s "$OUT" "$WORK/expected.txt" || { echo "  the reports differ from lbm_trace's"; return 1; }
+    shot stepped || { echo "  no stable picture after the steps"; return 1; }
+    matches_reference stepped || return 1
+    zoom_out 900
+    zoom_out 686
+    shot zoomed || { echo "  no stable picture zoomed out"; return 1; }
+    matches_reference zoomed || return 1
+    far_view far_single || { echo "  no stable picture from far out"; return 1; }
+    same_picture far far_single || { echo "  far out: $(differing_pixels "$WORK/far.png" "$WORK/far_single.png" 0 | wc -l) pixels differ"; return 1; }
+}
+check "single calls: start-up, after $STEPS steps and zoomed out as the references, far out as one draw call" \
+    single_calls
+stop_program single
+single_calls_layers2() {
+    start_program single2 "$LATTICEVIEW_LAYERS2" "$OLD_GL" || return 1
+    run_steps || return 1
+    shot layers2 || { echo "  no stable picture"; return 1; }
+    matches_reference layers2 || return 1
+    zoom_out 900
+    zoom_out 686
+    far_view far2_single || { echo "  no stable picture from far out"; return 1; }
+    same_picture far2 far2_single || { echo "  far out: $(differing_pixels "$WORK/far2.png" "$WORK/far2_single.png" 0 | wc -l) pixels differ"; return 1; }
+}
+check "single calls, two layers: after $STEPS steps as the reference, far out as one draw call" single_calls_layers2
+stop_program single2
+
 
 if [ -s "$WORK/stderr.txt" ]; then
     echo "program's standard error:"; cat "$WORK/stderr.txt"
@@ -338,7 +427,6 @@ fi
 
 # ---------------------------------------------------------------- hostile start-up
 # Each run below waits for the window of the run before it to be gone.
-no_window() { ! find_window; }
 # close_and_wait NAME: closes the window as a window manager does and waits
 # for the program to end; sets status (or fails when it does not end).
 close_and_wait() {
