@@ -15,6 +15,7 @@
 #include "lattice.h"
 #include "point_list.h"
 #include "point_shader.h"
+#include "view_matrices.h"
 
 void setUpSceneState() {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -76,20 +77,6 @@ float lvPointSizeScale() { return 1.0; }
 )glsl";
 
 constexpr char POINT_FRAGMENT_PRELUDE_WINDOW[] = "#version 120\n";
-
-// product = a x b for column-major 4 x 4 matrices, rounded as Mesa rounds the
-// product of projection and modelview: each element a sum of four float
-// products, left to right, in single precision. (Unlike the camera's
-// formulas, this copies the GL's own arithmetic, which is single precision.)
-void multiplyMatrices(const GLfloat a[16], const GLfloat b[16], GLfloat product[16]) {
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            const GLfloat* bColumn = b + 4 * column;
-            product[4 * column + row] = a[row] * bColumn[0] + a[4 + row] * bColumn[1] + a[8 + row] * bColumn[2] +
-                                        a[12 + row] * bColumn[3];
-        }
-    }
-}
 
 // The major version of the current context's OpenGL, 0 where it says none.
 int glMajorVersion() {
@@ -196,20 +183,23 @@ void ScenePainter::draw(const CameraState& camera, const Lattice& lattice) {
     }
     const int count = fillScenePoints(lattice, points_.get());
     // The matrices that the single calls would draw each layer with.
-    GLfloat projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    GLfloat layerClip[NUM_LAYERS][16];
+    // Each the product of projection and modelview, rounded as the GL rounds
+    // it: in single precision, each element summed left to right.
+    Matrix4 projection;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
+    Matrix4 layerClip[NUM_LAYERS];
     glPushMatrix();
     glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, 0.0f, 0.0f);
-    for (GLfloat(&clip)[16] : layerClip) {
+    for (Matrix4& clip : layerClip) {
         glTranslatef(1.0f, 0.0f, 0.0f);  // accumulates from layer to layer
-        GLfloat modelview[16];
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-        multiplyMatrices(projection, modelview, clip);
+        Matrix4 modelview;
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview.m);
+        clip = multiply(projection, modelview);
     }
+    static_assert(sizeof(Matrix4) == 16 * sizeof(GLfloat), "the layers' matrices are handed in as one float array");
     glUseProgram(program_);
-    glUniformMatrix4fv(layerClipLocation_, NUM_LAYERS, GL_FALSE, &layerClip[0][0]);
+    glUniformMatrix4fv(layerClipLocation_, NUM_LAYERS, GL_FALSE, layerClip[0].m);
     drawPointArray(count);
     glUseProgram(0);
     glPopMatrix();
