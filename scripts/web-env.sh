@@ -3,8 +3,9 @@
 
 WEB_PACKAGES=(cmake make emscripten)
 # The browser test: Chromium headless, and Firefox in a virtual X server
-# (headless Firefox has no WebGL), driven through puppeteer-core from npm.
-WEB_TEST_PACKAGES=(chromium firefox-esr xvfb)
+# (headless Firefox has no WebGL), driven through puppeteer-core from npm;
+# ImageMagick reads the pictures, as in the window's test.
+WEB_TEST_PACKAGES=(chromium firefox-esr xvfb imagemagick)
 
 # emscripten brings Debian's nodejs where no node is at hand; npm is added
 # only where none is at hand either (a Node.js from elsewhere brings its own,
