@@ -233,6 +233,9 @@ std::string snapshotFileName(long step) {
 
 SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(directory)), random_(randomSeed(this)) {}
 
+SnapshotSeries::SnapshotSeries(std::string directory, uint64_t nameSeed)
+    : directory_(std::move(directory)), random_(nameSeed) {}
+
 bool SnapshotSeries::open() {
     std::error_code error;
     std::filesystem::create_directory(directory_, error);
@@ -257,12 +260,10 @@ std::string SnapshotSeries::path(const std::string& name) const {
     return separated ? directory_ + name : directory_ + '/' + name;
 }
 
-// "TARGET.XXXXXX.tmp", X a letter or a digit: the final name first, so that
-// a file left by a killed run tells what it was.
-std::string SnapshotSeries::temporaryName(const std::string& target) {
+std::string temporaryFileName(const std::string& target, std::mt19937_64& random) {
     static constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string name = target + '.';
-    for (int i = 0; i < 6; ++i) name += LETTERS[random_() % (sizeof LETTERS - 1)];
+    for (int i = 0; i < 6; ++i) name += LETTERS[random() % (sizeof LETTERS - 1)];
     return name + ".tmp";
 }
 
@@ -273,7 +274,7 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
     // A name already taken (by another run, or by anyone) is left alone: the
     // next name is tried.
     for (int attempt = 0; attempt < 100 && file < 0; ++attempt) {
-        temporary = temporaryName(target);
+        temporary = temporaryFileName(target, random_);
         file = createNewFile(temporary);
         if (file < 0 && errno != EEXIST) break;
     }

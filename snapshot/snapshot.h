@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file);
 
 // "lattice_SSSSSS.vti": the step number with at least six digits.
 std::string snapshotFileName(long step);
+
+// "TARGET.XXXXXX.tmp", each X a letter or a digit drawn from `random`: the
+// temporary name under which a series tries to write the file TARGET (the
+// final name first, so that a file left by a killed run tells what it was).
+std::string temporaryFileName(const std::string& target, std::mt19937_64& random);
 
 // Name of the collection that lists the snapshots of a series.
 constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
@@ -37,7 +43,11 @@ constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
 // disk.
 class SnapshotSeries {
 public:
+    // Temporary names drawn from a seed that differs from run to run.
     explicit SnapshotSeries(std::string directory);
+    // Temporary names drawn from `nameSeed`, so that a test can plant files
+    // at the names the series will try.
+    SnapshotSeries(std::string directory, uint64_t nameSeed);
 
     // Creates the directory when it is missing (not its parent). False when it
     // cannot be created or is not a directory; errors() says why.
@@ -60,7 +70,6 @@ public:
 
 private:
     std::string path(const std::string& name) const;
-    std::string temporaryName(const std::string& target);
     bool writeFile(const std::string& name, const void* data, size_t size);
     bool writeCollection();
 

@@ -115,10 +115,25 @@ int parseArguments(int argc, char** argv, Options& options) {
     return -1;
 }
 
-// The signal that asked the run to stop, 0 while none has.
+// The first signal that asked the run to stop, 0 while none has. (Ctrl-C on
+// a pipeline can bring a broken pipe after it: the program ends by the first.)
 volatile std::sig_atomic_t g_stopSignal = 0;
 
-extern "C" void onStopSignal(int signal) { g_stopSignal = signal; }
+extern "C" void onStopSignal(int signal) {
+    if (g_stopSignal == 0) g_stopSignal = signal;
+}
+
+constexpr int STOP_SIGNALS[] = {
+    SIGINT, SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+#ifdef SIGPIPE
+    SIGPIPE,
+#endif
+};
+// Which of them catchStopSignals caught (the others were ignored).
+bool g_caught[sizeof STOP_SIGNALS / sizeof STOP_SIGNALS[0]] = {};
 
 // With snapshots, the signals that end a program by default only ask the run
 // to stop, so that it can finish the snapshot being written and list every
@@ -127,18 +142,13 @@ extern "C" void onStopSignal(int signal) { g_stopSignal = signal; }
 // ignores SIGHUP) stays ignored. A broken pipe is one of these signals: the
 // write to standard output fails with EPIPE instead, said by nobody.
 void catchStopSignals() {
-    static constexpr int SIGNALS[] = {
-        SIGINT, SIGTERM,
-#ifdef SIGHUP
-        SIGHUP,
-#endif
-#ifdef SIGPIPE
-        SIGPIPE,
-#endif
-    };
-    for (const int signal : SIGNALS) {
+    for (size_t i = 0; i < sizeof STOP_SIGNALS / sizeof STOP_SIGNALS[0]; ++i) {
+        const int signal = STOP_SIGNALS[i];
 #ifdef _WIN32
-        if (std::signal(signal, onStopSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
+        if (std::signal(signal, onStopSignal) == SIG_IGN) {
+            std::signal(signal, SIG_IGN);
+            continue;
+        }
 #else
         struct sigaction action = {};
         if (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
@@ -149,7 +159,15 @@ void catchStopSignals() {
         action.sa_flags = 0;
         sigaction(signal, &action, nullptr);
 #endif
+        g_caught[i] = true;
     }
+}
+
+// Once the run is over, the signals act as they do by default again: one that
+// arrives from now on ends the program at once, as nothing is left to finish.
+void releaseStopSignals() {
+    for (size_t i = 0; i < sizeof STOP_SIGNALS / sizeof STOP_SIGNALS[0]; ++i)
+        if (g_caught[i]) std::signal(STOP_SIGNALS[i], SIG_DFL);
 }
 
 [[noreturn]] void endBySignal(int signal) {
@@ -190,6 +208,7 @@ int main(int argc, char** argv) {
         request.stop = &g_stopSignal;
     }
     const TraceOutcome outcome = runTrace(request);
+    releaseStopSignals();
     for (const std::string& failure : outcome.snapshotFailures) std::fprintf(stderr, "%s: %s\n", PROGRAM, failure.c_str());
     if (g_stopSignal != 0) endBySignal(g_stopSignal);
     return outcome.succeeded() ? 0 : 1;

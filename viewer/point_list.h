@@ -20,7 +20,6 @@ struct ScenePoint {
 };
 static_assert(sizeof(ScenePoint) == 7 * sizeof(float), "ScenePoint must be seven packed floats");
 
-constexpr int SCENE_POINT_FLOATS = 7;
 // Position of row 0 and of column 0 within a layer.
 constexpr float GRID_ORIGIN = -25.0f;
 constexpr float INTENSITY_POINT_SIZE = 3.0f;

@@ -1,5 +1,5 @@
 // The shaders that draw the lattice's points (point_list.h) in one draw call,
-// for every host: the window (OpenGL 2.0 or later, GLSL 1.20) and the browser
+// for every host: the window (OpenGL 2.0 or later, GLSL 1.10) and the browser
 // page (WebGL 1, GLSL ES 1.00). The bodies below are written in what the two
 // languages share; each host compiles
 //
@@ -18,7 +18,7 @@
 // eye space. Alpha is 1.
 //
 // What a vertex prelude must provide, before the body:
-//   - the version line (GLSL 1.20) or precision statement (GLSL ES 1.00) that
+//   - the version line (GLSL 1.10) or precision statement (GLSL ES 1.00) that
 //     the language needs first;
 //   - the point's position, as it pleases the host (the window takes it
 //     through gl_Vertex, the page through an attribute of its own);
@@ -42,7 +42,7 @@
 // lvPointSize (float, the point's size before the scale) and the varying
 // lvLitColor (vec3).
 //
-// What a fragment prelude must provide: the version line (GLSL 1.20) or a
+// What a fragment prelude must provide: the version line (GLSL 1.10) or a
 // default float precision (GLSL ES 1.00).
 #pragma once
 

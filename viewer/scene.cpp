@@ -48,8 +48,8 @@ namespace {
 #define LBM_STRINGIFY(x) #x
 #define LBM_TO_STRING(x) LBM_STRINGIFY(x)
 
-// The window's vertex prelude (GLSL 1.20, compatibility state). The point
-// list gives each point its layer's place (x = k + 1 for layer k); single GL
+// The window's vertex prelude (GLSL 1.10, the language of OpenGL 2.0, with
+// its fixed-function state). The point list gives each point its layer's place (x = k + 1 for layer k); single GL
 // calls draw the point at x = 0 under the layer's own modelview, which the
 // layers' translations built one after the other, and the GL transforms it by
 // the product of projection and modelview. Each layer's product is handed in
@@ -62,7 +62,7 @@ namespace {
 // matrix and light 0's eye-space position are the GL's own state, set by the
 // fixed-function calls that place the camera and the light. Desktop OpenGL
 // centres points on pixels itself.
-constexpr char POINT_VERTEX_PRELUDE_WINDOW[] = "#version 120\n"
+constexpr char POINT_VERTEX_PRELUDE_WINDOW[] = "#version 110\n"
     "uniform mat4 lvLayerClip[" LBM_TO_STRING(LBM_NUM_LAYERS) "];\n"
     R"glsl(
 vec4 lvClipPosition(float pointSize) {
@@ -76,7 +76,7 @@ vec3 lvLightDirection() { return gl_LightSource[0].position.xyz; }
 float lvPointSizeScale() { return 1.0; }
 )glsl";
 
-constexpr char POINT_FRAGMENT_PRELUDE_WINDOW[] = "#version 120\n";
+constexpr char POINT_FRAGMENT_PRELUDE_WINDOW[] = "#version 110\n";
 
 // The major version of the current context's OpenGL, 0 where it says none.
 int glMajorVersion() {
@@ -93,7 +93,10 @@ void reportShaderFailure(const char* what, const char* log) {
 // A compiled shader of the prelude and the body, or 0 (said on stderr).
 GLuint compileShader(GLenum type, const char* prelude, const char* body) {
     const GLuint shader = glCreateShader(type);
-    if (shader == 0) return 0;
+    if (shader == 0) {
+        reportShaderFailure("cannot be created", "no shader object");
+        return 0;
+    }
     const GLchar* sources[] = {prelude, body};
     glShaderSource(shader, 2, sources, nullptr);
     glCompileShader(shader);
@@ -129,7 +132,10 @@ bool ScenePainter::setUpShaders() {
     const GLuint fragmentShader =
         compileShader(GL_FRAGMENT_SHADER, POINT_FRAGMENT_PRELUDE_WINDOW, POINT_FRAGMENT_SHADER_BODY);
     GLuint program = 0;
-    if (vertexShader != 0 && fragmentShader != 0) program = glCreateProgram();
+    if (vertexShader != 0 && fragmentShader != 0) {
+        program = glCreateProgram();
+        if (program == 0) reportShaderFailure("cannot be created", "no program object");
+    }
     if (program != 0) {
         glAttachShader(program, vertexShader);
         glAttachShader(program, fragmentShader);
@@ -139,10 +145,14 @@ bool ScenePainter::setUpShaders() {
         colorLocation_ = glGetAttribLocation(program, POINT_COLOR_ATTRIBUTE);
         sizeLocation_ = glGetAttribLocation(program, POINT_SIZE_ATTRIBUTE);
         layerClipLocation_ = glGetUniformLocation(program, "lvLayerClip");
-        if (linked != GL_TRUE || colorLocation_ < 0 || sizeLocation_ < 0 || layerClipLocation_ < 0) {
+        if (linked != GL_TRUE) {
             GLchar log[512] = "";
             glGetProgramInfoLog(program, sizeof log, nullptr, log);
             reportShaderFailure("do not link", log);
+        } else if (colorLocation_ < 0 || sizeLocation_ < 0 || layerClipLocation_ < 0) {
+            reportShaderFailure("lack an input", "an attribute or uniform has no location");
+        }
+        if (linked != GL_TRUE || colorLocation_ < 0 || sizeLocation_ < 0 || layerClipLocation_ < 0) {
             glDeleteProgram(program);
             program = 0;
         }

@@ -420,10 +420,11 @@ single_calls_layers2() {
 check "single calls, two layers: after $STEPS steps as the reference, far out as one draw call" single_calls_layers2
 stop_program single2
 
-
 if [ -s "$WORK/stderr.txt" ]; then
     echo "program's standard error:"; cat "$WORK/stderr.txt"
 fi
+# Otherwise the pictures above could all be of single calls.
+check "the program drew with its shaders: nothing said about them" eval '! grep -q "point shaders" "$WORK/stderr.txt"'
 
 # ---------------------------------------------------------------- hostile start-up
 # Each run below waits for the window of the run before it to be gone.
