@@ -9,28 +9,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "lattice.h"
+#include "warm_lattice.h"
 
 namespace {
 
-constexpr int WARM_UP_STEPS = 30;
 // The values grow without bound; every round starts again from the warm
 // state, so every timed step works on ordinary finite numbers.
 constexpr int STEPS_PER_ROUND = 40;
-
-struct CellState {
-    float intensity;
-    float f[NUM_DIRECTIONS];
-};
-
-template <typename Visit>
-void forEachCell(Lattice& lattice, Visit visit) {
-    for (LatticeLayer* layer : lattice.layers)
-        for (Cell* cell : layer->cells) visit(*cell);
-}
 
 }  // namespace
 
@@ -40,27 +28,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: plain_step_bench [ROUNDS]\n");
         return 2;
     }
-    const std::unique_ptr<Lattice> startup = makeStartupLattice();
-    Lattice& lattice = *startup;
-    for (int n = 0; n < WARM_UP_STEPS; ++n) {
-        lattice.collide();
-        lattice.stream();
-    }
-    std::vector<CellState> saved;
-    forEachCell(lattice, [&](Cell& cell) {
-        CellState state{cell.intensity, {}};
-        for (int i = 0; i < NUM_DIRECTIONS; ++i) state.f[i] = cell.links[i].f;
-        saved.push_back(state);
-    });
-
+    WarmLattice warm;
+    Lattice& lattice = warm.lattice;
     std::vector<double> perStep;
     for (int round = 0; round < rounds; ++round) {
-        size_t index = 0;
-        forEachCell(lattice, [&](Cell& cell) {
-            const CellState& state = saved[index++];
-            cell.intensity = state.intensity;
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) cell.links[i].f = state.f[i];
-        });
+        warm.restore();
         const auto start = std::chrono::steady_clock::now();
         for (int n = 0; n < STEPS_PER_ROUND; ++n) {
             lattice.collide();

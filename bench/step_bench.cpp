@@ -11,52 +11,14 @@
 
 #include "lattice.h"
 #include "median_reporter.h"
+#include "warm_lattice.h"
 
 namespace {
 
-constexpr int WARM_UP_STEPS = 30;
 // The values grow without bound; the lattice goes back to its warm state
 // this often, so every timed step works on ordinary finite numbers.
 constexpr int STEPS_BEFORE_RESET = 40;
 constexpr int CELLS = NUM_LAYERS * GRID_SIZE * GRID_SIZE;
-
-struct CellState {
-    float intensity;
-    float f[NUM_DIRECTIONS];
-};
-
-class WarmLattice {
-public:
-    WarmLattice() : startup(makeStartupLattice()), lattice(*startup) {
-        for (int n = 0; n < WARM_UP_STEPS; ++n) lattice.step();
-        forEachCell([this](Cell& cell) {
-            CellState state{cell.intensity, {}};
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) state.f[i] = cell.links[i].f;
-            saved.push_back(state);
-        });
-    }
-
-    void restore() {
-        size_t index = 0;
-        forEachCell([&](Cell& cell) {
-            const CellState& state = saved[index++];
-            cell.intensity = state.intensity;
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) cell.links[i].f = state.f[i];
-        });
-    }
-
-    template <typename Visit>
-    void forEachCell(Visit visit) {
-        for (LatticeLayer* layer : lattice.layers)
-            for (Cell* cell : layer->cells) visit(*cell);
-    }
-
-    std::unique_ptr<Lattice> startup;
-    Lattice& lattice;
-
-private:
-    std::vector<CellState> saved;
-};
 
 template <typename Work>
 void runSteps(benchmark::State& state, Work work) {

@@ -28,7 +28,7 @@ native_times=()
 web_times=()
 for ((run = 1; run <= runs; run++)); do
     n=$("$native/bench/plain_step_bench" | awk '{print $2}')
-    w=$(node "$web/web/plain_step_bench.js" | awk '{print $2}')
+    w=$(node "$web/bench/plain_step_bench.js" | awk '{print $2}')
     echo "run $run: native $n us, WebAssembly $w us"
     native_times+=("$n")
     web_times+=("$w")

@@ -5,7 +5,7 @@ WEB_PACKAGES=(cmake make emscripten)
 # The browser test: Chromium headless, and Firefox in a virtual X server
 # (headless Firefox has no WebGL), driven through puppeteer-core from npm;
 # ImageMagick reads the pictures, as in the window's test.
-WEB_TEST_PACKAGES=(chromium firefox-esr xvfb imagemagick)
+WEB_TEST_PACKAGES=(chromium firefox-esr xvfb x11-utils imagemagick)
 
 # emscripten brings Debian's nodejs where no node is at hand; npm is added
 # only where none is at hand either (a Node.js from elsewhere brings its own,

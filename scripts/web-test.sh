@@ -15,19 +15,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/web-env.sh"
 ensure_web_packages "${WEB_TEST_PACKAGES[@]}" || exit 1
 
-passed=0
-failed=()
-result() {  # result NAME STATUS
-    if [ "$2" -eq 0 ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAILED: $1"
-        failed+=("$1")
-    fi
-}
+. "$root/tests/shell_helpers.sh"
 
 # ---------------------------------------------------------------- builds and golden tests
+# The page is built by the first build; none is compared when that fails.
+rm -f "$root/build/web/latticeview.html"
 for variant in simd nosimd; do
     build="$root/build/web"
     options=()
@@ -38,44 +30,39 @@ for variant in simd nosimd; do
     echo "=== WebAssembly ($variant): build"
     if build_web "$build" "${options[@]}"; then
         echo "=== WebAssembly ($variant): lbm_trace's golden tests under Node"
-        ctest --test-dir "$build" --output-on-failure --timeout 300
-        result "golden tests under Node ($variant)" $?
+        check "golden tests under Node ($variant)" ctest --test-dir "$build" --output-on-failure --timeout 300
     else
-        result "WebAssembly build ($variant)" 1
+        fail "WebAssembly build ($variant)"
     fi
 done
 
 # ---------------------------------------------------------------- the committed page
 page="$root/build/web/latticeview.html"
-if [ -f "$page" ] && cmp -s "$page" "$root/docs/latticeview.html"; then
-    result "docs/latticeview.html is the page built from these sources" 0
-else
+committed_page_is_current() {
+    [ -f "$page" ] && cmp -s "$page" "$root/docs/latticeview.html" && return 0
     echo "docs/latticeview.html differs from $page: run scripts/web.sh --commit and commit it"
-    result "docs/latticeview.html is the page built from these sources" 1
-fi
+    return 1
+}
+check "docs/latticeview.html is the page built from these sources" committed_page_is_current
 
 # ---------------------------------------------------------------- the browser test
 echo "=== the page in Chromium and Firefox"
 if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
     work=$(mktemp -d)
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     firefox=()
-    if [ -s "$work/display" ]; then
-        firefox=(env DISPLAY=":$(head -n 1 "$work/display")" LBM_FIREFOX_TEST=1)
+    if start_xvfb "$work"; then
+        firefox=(env LBM_FIREFOX_TEST=1)
     else
         cat "$work/xvfb.log"
-        result "Xvfb for the Firefox part (which is skipped)" 1
+        fail "Xvfb for the Firefox part (which is skipped)"
     fi
-    timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/trace/lbm_trace.js"
-    result "the page in the browsers" $?
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+    check "the page in the browsers" \
+        timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/trace/lbm_trace.js"
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
     rm -rf "$work"
 else
-    result "npm ci (tests/web)" 1
+    fail "npm ci (tests/web)"
 fi
 
-echo "${passed} passed, ${#failed[@]} failed"
-[ "${#failed[@]}" -eq 0 ]
+finish

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+// Steps of a run when none are asked for.
+constexpr long DEFAULT_TRACE_STEPS = 150;
+
 struct TraceRequest {
-    long steps = 150;
+    long steps = DEFAULT_TRACE_STEPS;
     // With a directory, a snapshot at start-up, after every `every`-th step
     // and after the last one, then the collection; without, none.
     std::optional<std::string> snapshotDirectory;

@@ -19,7 +19,6 @@ namespace {
 
 constexpr char PROGRAM[] = "lbm_trace";
 constexpr char SYNOPSIS[] = "lbm_trace [--vtk DIR] [--every K] [N]\n";
-constexpr long DEFAULT_STEPS = 150;
 
 constexpr char HELP[] =
     "Print the probe reports of the first N steps (150 by default) of the lattice\n"
@@ -40,7 +39,7 @@ constexpr char HELP[] =
     "the program as the signal does.\n";
 
 struct Options {
-    long steps = DEFAULT_STEPS;
+    long steps = DEFAULT_TRACE_STEPS;
     long every = 1;
     const char* vtkDirectory = nullptr;
 };

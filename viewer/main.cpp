@@ -50,11 +50,16 @@ void preferX11WhereBothServe() {
 // zeroed by the kernel), which cost the window more than its drawing did. The
 // heap now keeps up to 64 MiB free at its top and grows by 16 MiB beyond a
 // request: the block stays in the process from frame to frame, and what the
-// heap keeps is bounded by the largest frame's need plus those 64 MiB.
+// heap keeps is bounded by the largest frame's need plus those 64 MiB. Setting
+// these also stops glibc from raising its threshold for serving a block with
+// its own mmap (128 KiB) as blocks come and go, so that threshold is set too,
+// to glibc's largest (32 MiB): a larger window's frame, with larger blocks,
+// would otherwise map and unmap them every frame.
 void keepFreedMemoryForNextFrame() {
 #if defined(__GLIBC__)
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
 #endif
 }
 
@@ -76,7 +81,7 @@ int main(int argc, char** argv) {
     // anything opens the display; show() then applies the rest (-geometry).
     Fl::args(argc, argv);
     Fl::visual(FL_RGB);
-    g_window = new WorldWindow(100, 100, 800, 600, "World");
+    g_window = new WorldWindow(100, 100, WINDOW_WIDTH, WINDOW_HEIGHT, "World");
     g_window->show(argc, argv);
     Fl::add_timeout(0.0, tick, nullptr);
     const int status = Fl::run();

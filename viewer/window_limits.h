@@ -2,6 +2,10 @@
 // its frame period, and when its viewport and projection are set up.
 #pragma once
 
+// The window's size at start-up, in pixels (the page's picture has it too).
+constexpr int WINDOW_WIDTH = 800;
+constexpr int WINDOW_HEIGHT = 600;
+
 // Largest window width and height the program asks for and draws: the
 // largest viewport that Mesa's software renderer serves (its
 // GL_MAX_VIEWPORT_DIMS), well inside the X protocol's 16-bit sizes. Mesa 22.3

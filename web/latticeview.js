@@ -5,7 +5,7 @@
 // This script comes before emscripten's runtime code in the page, so that the
 // runtime prints through it.
 var latticeview = (function () {
-  var FRAME_PERIOD_MS = 25;  // the window's frame timer
+  var framePeriodMs = 0;  // the window's frame timer's, once the runtime has started
   var world = document.getElementById('world');
   var reportsView = document.getElementById('reports');
   var statusLine = document.getElementById('status');
@@ -181,10 +181,14 @@ var latticeview = (function () {
     gl.clearColor(0, 0, 0, 1);
     gl.enable(gl.DEPTH_TEST);
     gl.depthFunc(gl.LESS);
-    var points = Module._lv_points();
+    // Room for every point a frame can have; each frame rewrites its start.
+    var stride = Module._lv_point_stride();
+    var buffer = gl.createBuffer();
+    gl.bindBuffer(gl.ARRAY_BUFFER, buffer);
+    gl.bufferData(gl.ARRAY_BUFFER, Module._lv_points_max() * stride, gl.STREAM_DRAW);
     scene = {
-      program: program, attributes: attributes, uniforms: uniforms, buffer: gl.createBuffer(),
-      stride: Module._lv_point_stride(), points: points,
+      program: program, attributes: attributes, uniforms: uniforms, buffer: buffer,
+      stride: stride, points: Module._lv_points(),
     };
   }
 
@@ -221,8 +225,7 @@ var latticeview = (function () {
       else gl.uniform1fv(uniform.location, uniform.data);
     }
     gl.bindBuffer(gl.ARRAY_BUFFER, scene.buffer);
-    gl.bufferData(gl.ARRAY_BUFFER, Module.HEAPU8.subarray(scene.points, scene.points + count * scene.stride),
-      gl.STREAM_DRAW);
+    gl.bufferSubData(gl.ARRAY_BUFFER, 0, Module.HEAPU8.subarray(scene.points, scene.points + count * scene.stride));
     for (var i = 0; i < scene.attributes.length; i++) {
       gl.enableVertexAttribArray(i);
       gl.vertexAttribPointer(i, scene.attributes[i].size, gl.FLOAT, false, scene.stride, scene.attributes[i].offset);
@@ -266,13 +269,14 @@ var latticeview = (function () {
     showReports();
     if (!running) return;
     var now = performance.now();
-    due += FRAME_PERIOD_MS;
-    if (due < now) due = now + FRAME_PERIOD_MS;
+    due += framePeriodMs;
+    if (due < now) due = now + framePeriodMs;
     timer = setTimeout(tick, due - now);
   }
 
   Module.onRuntimeInitialized = function () {
     Module._lv_start();
+    framePeriodMs = Module._lv_frame_period() * 1000;
     running = true;
     try {
       startDrawing();

@@ -18,12 +18,13 @@
 #include "point_prelude.h"
 #include "point_shader.h"
 #include "view_matrices.h"
+#include "window_limits.h"
 
 namespace {
 
 // The canvas, in CSS pixels: the window's size, in the units of its drags.
-constexpr int CANVAS_WIDTH = 800;
-constexpr int CANVAS_HEIGHT = 600;
+constexpr int CANVAS_WIDTH = WINDOW_WIDTH;
+constexpr int CANVAS_HEIGHT = WINDOW_HEIGHT;
 
 struct Program {
     std::unique_ptr<Lattice> lattice = makeStartupLattice();
@@ -47,6 +48,8 @@ EMSCRIPTEN_KEEPALIVE void lv_start() {
 
 EMSCRIPTEN_KEEPALIVE int lv_canvas_width() { return CANVAS_WIDTH; }
 EMSCRIPTEN_KEEPALIVE int lv_canvas_height() { return CANVAS_HEIGHT; }
+// The window's frame timer period, in seconds.
+EMSCRIPTEN_KEEPALIVE double lv_frame_period() { return static_cast<double>(FRAME_PERIOD); }
 
 // One time step and its report.
 EMSCRIPTEN_KEEPALIVE void lv_step() { program->lattice->step(); }
@@ -141,6 +144,7 @@ EMSCRIPTEN_KEEPALIVE int lv_attribute_offset(int i) { return ATTRIBUTES[i].offse
 EMSCRIPTEN_KEEPALIVE int lv_attribute_size(int i) { return ATTRIBUTES[i].size; }
 EMSCRIPTEN_KEEPALIVE int lv_point_stride() { return sizeof(ScenePoint); }
 EMSCRIPTEN_KEEPALIVE const ScenePoint* lv_points() { return points; }
+EMSCRIPTEN_KEEPALIVE int lv_points_max() { return SCENE_POINTS_MAX; }
 
 EMSCRIPTEN_KEEPALIVE int lv_uniform_count() { return UNIFORM_COUNT; }
 EMSCRIPTEN_KEEPALIVE const char* lv_uniform_name(int i) { return UNIFORMS[i].name; }
