@@ -1,6 +1,7 @@
 // The page's own part of latticeview: the frame timer, the keys, the mouse
-// drags, the reports, the snapshots and the WebGL drawing. The lattice, the camera and the
-// points of each frame come from the C functions of latticeview_api.cpp.
+// drags, the reports, the snapshots and the WebGL drawing. The lattice, the
+// camera, the points of each frame and the snapshots' bytes come from the C
+// functions of latticeview_api.cpp.
 //
 // This script comes before emscripten's runtime code in the page, so that the
 // runtime prints through it.
