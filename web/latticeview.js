@@ -1,6 +1,7 @@
 // The page's own part of latticeview: the frame timer, the keys, the mouse
-// drags, the reports and the WebGL drawing. The lattice, the camera and the
-// points of each frame come from the C functions of latticeview_api.cpp.
+// drags, the reports, the snapshots and the WebGL drawing. The lattice, the
+// camera, the points of each frame and the snapshots' bytes come from the C
+// functions of latticeview_api.cpp.
 //
 // This script comes before emscripten's runtime code in the page, so that the
 // runtime prints through it.
@@ -50,14 +51,8 @@ var latticeview = (function () {
   }
 
   function saveReports() {
-    var blob = new Blob(reports, {type: 'text/plain'});
-    var link = document.createElement('a');
-    link.href = URL.createObjectURL(blob);
-    link.download = 'latticeview-reports.txt';
-    document.body.appendChild(link);
-    link.click();
-    link.remove();
-    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+    download(new Blob(reports, {type: 'text/plain'}), 'latticeview-reports.txt');
+    reportsSaved = reports.length;
   }
   document.getElementById('save').addEventListener('click', saveReports);
 
@@ -117,7 +112,7 @@ var latticeview = (function () {
     Module._lv_press(event.button + 1, p[0], p[1]);
   }
   world.addEventListener('pointerdown', function (event) {
-    if (!running) return;
+    if (!running || historyButton(event)) return;
     event.preventDefault();  // no text selection, no middle-button scrolling
     world.setPointerCapture(event.pointerId);
     press(event);
@@ -125,6 +120,7 @@ var latticeview = (function () {
   world.addEventListener('pointermove', function (event) {
     if (!running) return;
     if (event.button >= 0) {  // another button pressed or released during a drag
+      if (historyButton(event)) return;
       if (event.buttons & (1 << [0, 2, 1, 3, 4][event.button])) press(event);
       else Module._lv_release();
       return;
@@ -139,6 +135,49 @@ var latticeview = (function () {
   world.addEventListener('lostpointercapture', release);
   world.addEventListener('contextmenu', function (event) { event.preventDefault(); });
   world.addEventListener('mousedown', function (event) { if (event.button === 1) event.preventDefault(); });
+
+  // ---------------------------------------------------------------- history buttons
+  // The mouse's back and forward buttons (4 and 5) over the picture do
+  // nothing, as any button after the third in the window: they start no
+  // drag, and the browser does not go back or forward, which it does on
+  // their release unless the page cancels it.
+  function historyButton(event) { return event.button === 3 || event.button === 4; }
+  ['pointerdown', 'pointermove', 'pointerup', 'mousedown', 'mouseup', 'auxclick'].forEach(function (type) {
+    world.addEventListener(type, function (event) { if (historyButton(event)) event.preventDefault(); });
+  });
+
+  // ---------------------------------------------------------------- saving and leaving
+  // A file offered for download under the name `name`.
+  function download(blob, name) {
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+  }
+
+  // The whole lattice as it is now, the bytes that `lbm_trace --vtk` writes
+  // for the same step, under the same name. After q too: the program has
+  // ended, its state has not. Nothing before the program has started.
+  function saveSnapshot() {
+    if (!running && !ended) return;
+    var size = Module._lv_encode_snapshot();
+    var start = Module._lv_snapshot_data();
+    var bytes = Module.HEAPU8.slice(start, start + size);
+    download(new Blob([bytes], {type: 'application/octet-stream'}), Module.UTF8ToString(Module._lv_snapshot_name()));
+  }
+  document.getElementById('save-snapshot').addEventListener('click', saveSnapshot);
+
+  // Closing, reloading or leaving the page while some reports were never
+  // saved asks first, with the browser's own prompt.
+  var reportsSaved = 0;  // the reports in the last file saved
+  window.addEventListener('beforeunload', function (event) {
+    if (reports.length === reportsSaved) return;
+    event.preventDefault();
+    event.returnValue = '';  // what older browsers look for
+  });
 
   // ---------------------------------------------------------------- drawing
   var gl = null;

@@ -1,5 +1,5 @@
 // The C functions that the page's script calls: the program's lattice, its
-// camera and drags, and the matrices of the picture. The page's frame timer,
+// camera and drags, the matrices of the picture, and the lattice's snapshot. The page's frame timer,
 // keys, reports and WebGL drawing are in latticeview.js.
 //
 // The lattice starts as the window's does; a step prints its probe report to
@@ -11,12 +11,14 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "camera.h"
 #include "lattice.h"
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
+#include "snapshot.h"
 #include "view_matrices.h"
 #include "window_limits.h"
 
@@ -28,6 +30,7 @@ constexpr int CANVAS_HEIGHT = WINDOW_HEIGHT;
 
 struct Program {
     std::unique_ptr<Lattice> lattice = makeStartupLattice();
+    long steps = 0;  // taken since start-up
     CameraState camera = DEFAULT_CAMERA;
     int dragMode = DRAG_NONE;
     int mouseX = 0, mouseY = 0;
@@ -52,7 +55,10 @@ EMSCRIPTEN_KEEPALIVE int lv_canvas_height() { return CANVAS_HEIGHT; }
 EMSCRIPTEN_KEEPALIVE double lv_frame_period() { return static_cast<double>(FRAME_PERIOD); }
 
 // One time step and its report.
-EMSCRIPTEN_KEEPALIVE void lv_step() { program->lattice->step(); }
+EMSCRIPTEN_KEEPALIVE void lv_step() {
+    program->lattice->step();
+    program->steps++;
+}
 
 // A button pressed at (x, y), in CSS pixels from the canvas's top left corner;
 // buttons as the window numbers them (1 left, 2 middle, 3 right).
@@ -170,3 +176,30 @@ EMSCRIPTEN_KEEPALIVE int lv_frame(double pixelRatio) {
 }  // extern "C"
 
 static_assert(sizeof(CameraState) == 5 * sizeof(float), "the script reads the camera as five floats");
+
+// ---------------------------------------------------------------- snapshots
+// The lattice as it is now, as the file that `lbm_trace --vtk` writes for the
+// same step: the same encoder, the same name. The script copies the file out
+// of the module's memory and offers it as a download.
+
+namespace {
+
+std::vector<unsigned char> snapshotFile;  // the last one encoded; its room is kept for the next
+std::string snapshotName;
+
+}  // namespace
+
+extern "C" {
+
+// Encodes the snapshot of the current step; returns the number of its bytes,
+// which start at lv_snapshot_data().
+EMSCRIPTEN_KEEPALIVE int lv_encode_snapshot() {
+    encodeSnapshot(*program->lattice, snapshotFile);
+    snapshotName = snapshotFileName(program->steps);
+    return static_cast<int>(snapshotFile.size());
+}
+EMSCRIPTEN_KEEPALIVE const unsigned char* lv_snapshot_data() { return snapshotFile.data(); }
+// "lattice_SSSSSS.vti", SSSSSS the step of the last snapshot encoded.
+EMSCRIPTEN_KEEPALIVE const char* lv_snapshot_name() { return snapshotName.c_str(); }
+
+}  // extern "C"

@@ -33,16 +33,27 @@ export async function launchChromium(extraArguments = []) {
 }
 
 // Starts Firefox (ESR) through WebDriver BiDi, in the X display of the
-// environment (headless Firefox has no WebGL), with a fresh profile.
+// environment (headless Firefox has no WebGL), with a fresh profile; files
+// downloaded go to the directory `downloads`, without asking, if one is given.
 export const FIREFOX = process.env.LBM_FIREFOX || '/usr/bin/firefox-esr';
-export async function launchFirefox() {
-  return puppeteer.launch({browser: 'firefox', executablePath: FIREFOX, headless: false, protocolTimeout: 120000});
+export async function launchFirefox({downloads = null} = {}) {
+  const extraPrefsFirefox = downloads === null ? {} : {
+    'browser.download.folderList': 2,
+    'browser.download.dir': downloads,
+    'browser.download.useDownloadDir': true,
+    'browser.download.always_ask_before_handling_new_types': false,
+    'browser.download.alwaysOpenPanel': false,
+  };
+  return puppeteer.launch({browser: 'firefox', executablePath: FIREFOX, headless: false, protocolTimeout: 120000,
+    extraPrefsFirefox});
 }
 
 // Opens the page at `file` in a new tab of 1000 x 1400 CSS pixels at the
-// given device pixel ratio, and waits until its program runs.
-export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null} = {}) {
+// given device pixel ratio, and waits until its program runs. With `from`,
+// the tab opens that address first, so that the page has one to go back to.
+export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null, from = null} = {}) {
   const page = await browser.newPage();
+  if (from !== null) await page.goto(from);
   await page.setViewport({width: 1000, height: 1400, deviceScaleFactor: pixelRatio});
   if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   const messages = [];

@@ -1,10 +1,12 @@
 // The page in headless Chromium, as a user meets it: its pictures against the
 // window's reference pictures at the same cameras (the same drags), its keys,
 // its reports byte for byte (shown, logged and saved), q, a lost WebGL
-// context, a browser without WebGL and a high-density screen.
+// context, a browser without WebGL, a high-density screen, the snapshots it
+// saves (against the golden SHA-256 of lbm_trace's), the mouse's back and
+// forward buttons and the prompt before leaving unsaved reports.
 //
-// The part of keys and text runs in Firefox too, when LBM_FIREFOX_TEST is set
-// (Firefox needs an X display for WebGL: DISPLAY).
+// The part of keys and text runs in Firefox too, with a snapshot, when
+// LBM_FIREFOX_TEST is set (Firefox needs an X display for WebGL: DISPLAY).
 //
 // usage: node page_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
@@ -12,6 +14,7 @@
 //              the reports of N steps from start-up
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
+import {createHash} from 'node:crypto';
 import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
@@ -34,6 +37,41 @@ function expectedReports(steps) {
   const command = LBM_TRACE.endsWith('.js') ? [process.execPath, LBM_TRACE] : [LBM_TRACE];
   return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
 }
+
+// A new directory, removed after the test `t`.
+function temporaryDirectory(t, what) {
+  const directory = mkdtempSync(join(tmpdir(), `latticeview-${what}-`));
+  t.after(() => rmSync(directory, {recursive: true, force: true}));
+  return directory;
+}
+
+// Chromium saves the files that the page downloads into a new directory,
+// without asking; returns the directory.
+async function allowDownloads(t, page) {
+  const downloads = temporaryDirectory(t, 'downloads');
+  const session = await page.createCDPSession();
+  await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  return downloads;
+}
+
+// The bytes of the file `name` downloaded into `directory`, once complete:
+// browsers write a download under another name (Chromium's .crdownload,
+// Firefox's .part) until it is.
+async function downloaded(directory, name) {
+  const complete = () => {
+    const files = readdirSync(directory);
+    return files.includes(name) && !files.some((file) => /\.(crdownload|part)$/.test(file));
+  };
+  for (let i = 0; i < 300 && !complete(); i++) await new Promise((resolve) => setTimeout(resolve, 100));
+  return readFileSync(join(directory, name));
+}
+
+// The SHA-256 of lbm_trace's snapshots of steps 0, 50, 100 and 150 by name.
+const GOLDEN_SNAPSHOTS = new Map(readFileSync(join(dirname(fileURLToPath(import.meta.url)), '..', 'golden',
+  'snapshots_150.sha256'), 'latin1').trim().split('\n').map((line) => line.split(/ +/).reverse())
+  .filter(([name]) => name.endsWith('.vti')));
+const snapshotName = (step) => `lattice_${String(step).padStart(6, '0')}.vti`;
+const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
 
 async function canvasPicture(page) {
   const canvas = await page.$('#world');
@@ -144,15 +182,9 @@ test('the page in Chromium', async (t) => {
     assert.equal(text.saved, golden);
     assert.equal(text.shown, golden);
 
-    const downloads = mkdtempSync(join(tmpdir(), 'latticeview-downloads-'));
-    t.after(() => rmSync(downloads, {recursive: true, force: true}));
-    const session = await page.createCDPSession();
-    await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+    const downloads = await allowDownloads(t, page);
     await page.click('#save');
-    const saved = join(downloads, 'latticeview-reports.txt');
-    for (let i = 0; i < 100 && !readdirSync(downloads).includes('latticeview-reports.txt'); i++)
-      await new Promise((resolve) => setTimeout(resolve, 100));
-    assert.equal(readFileSync(saved, 'latin1'), golden);
+    assert.equal((await downloaded(downloads, 'latticeview-reports.txt')).toString('latin1'), golden);
   });
 
   await t.test('q ends the program with status 1: no more steps, no more drags', async () => {
@@ -164,6 +196,70 @@ test('the page in Chromium', async (t) => {
     assert.deepEqual(await page.evaluate(() => latticeview.camera()), camera);
     assert.equal((await reportText(page)).saved, golden);
     assert.deepEqual(page.messages.filter((m) => m.type === 'error' || m.type === 'pageerror'), []);
+  });
+
+  await t.test('snapshots of steps 0, 50, 100 and 150 (after q) are lbm_trace\'s bytes; after q the reports are saved too', async () => {
+    const saving = await openPage(browser, PAGE);
+    const downloads = await allowDownloads(t, saving);
+    const hashes = new Map();
+    for (const step of [0, 50, 100, 150]) {
+      await pressKeys(saving, Array(step === 0 ? 0 : 50).fill('f'));
+      if (step === 150) await pressKeys(saving, ['q', 'f']);
+      await saving.click('#save-snapshot');
+      hashes.set(snapshotName(step), sha256(await downloaded(downloads, snapshotName(step))));
+    }
+    assert.deepEqual(hashes, GOLDEN_SNAPSHOTS);
+    await saving.click('#save');
+    assert.equal((await downloaded(downloads, 'latticeview-reports.txt')).toString('latin1'), firstReports(150));
+    await saving.close();
+  });
+
+  await t.test('the mouse\'s back and forward buttons over the picture do nothing; leaving unsaved reports asks first', async () => {
+    const tab = await openPage(browser, PAGE, {from: 'about:blank'});
+    await allowDownloads(t, tab);
+    const url = tab.url();
+    const dialogs = [];
+    let answer = 'dismiss';  // stay on the page
+    tab.on('dialog', (dialog) => {
+      dialogs.push(dialog.type());
+      dialog[answer]();
+    });
+    await pressKeys(tab, ['f', 'f']);
+    const click = async (button) => {
+      await tab.mouse.down({button});
+      await tab.mouse.up({button});
+    };
+    // During a left drag they do not stop it: back at the press point, the
+    // camera is the one of the press.
+    await drag(tab, 'left', [400, 300], [460, 320], async () => {
+      assert.notDeepEqual(await tab.evaluate(() => latticeview.camera()), [0, 0, 100, 0, 0]);
+      await click('back');
+      await click('forward');
+      const box = await (await tab.$('#world')).boundingBox();
+      await tab.mouse.move(box.x + 400, box.y + 300, {steps: 3});
+      await waitFrames(tab);
+      assert.deepEqual(await tab.evaluate(() => latticeview.camera()), [0, 0, 100, 0, 0]);
+    });
+    await click('back');
+    await click('forward');
+    assert.equal((await reportText(tab)).saved, firstReports(2));
+    assert.equal(tab.url(), url);
+    assert.deepEqual(dialogs, []);
+
+    const prompted = new Promise((resolve) => tab.once('dialog', resolve));
+    await tab.close({runBeforeUnload: true});
+    await prompted;
+    assert.deepEqual(dialogs, ['beforeunload']);
+    assert.equal((await reportText(tab)).saved, firstReports(2));
+
+    answer = 'accept';  // leave, should a prompt come where none is due
+    await tab.click('#save');  // then no prompt
+    await tab.reload();
+    await tab.waitForFunction(() => latticeview.running(), {timeout: 30000});
+    await pressKeys(tab, ['KeyX']);  // no report, but the user's touch that a prompt needs
+    await tab.reload();
+    assert.deepEqual(dialogs, ['beforeunload']);
+    await tab.close();
   });
 
   await t.test('without WebGL the page says so in place of the canvas; keys and reports still work', async () => {
@@ -206,13 +302,17 @@ test('the page in Chromium', async (t) => {
   });
 });
 
-test('the page in Firefox: keys, reports, q', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
-  const browser = await launchFirefox();
+test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
+  const downloads = temporaryDirectory(t, 'downloads');
+  const browser = await launchFirefox({downloads});
   t.after(() => browser.close());
   const page = await openPage(browser, PAGE);
   const expected = expectedReports(STEPS);
   assert.equal(await page.$eval('#no-webgl', (p) => p.hidden), true, 'WebGL is there');
   await waitFrames(page);
+  await page.click('#save-snapshot');
+  assert.equal(sha256(await downloaded(downloads, snapshotName(0))), GOLDEN_SNAPSHOTS.get(snapshotName(0)));
+  await page.evaluate(() => document.activeElement.blur());  // Enter below is a key for the page
   await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX']);
   await page.keyboard.down('Shift');
   await page.keyboard.press('KeyF');
