@@ -2,7 +2,9 @@
 #include <FL/Fl.H>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
@@ -63,6 +65,13 @@ void keepFreedMemoryForNextFrame() {
 #endif
 }
 
+// A probe report that cannot be written, said as every message of the
+// program is: after its name.
+void sayReportLost(int error) {
+    std::fprintf(stderr, "latticeview: cannot write the probe report to standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+}
+
 // Frame timer: applies a drag in progress, redraws, re-arms.
 void tick(void*) {
     g_window->updateDrag();
@@ -76,6 +85,7 @@ int main(int argc, char** argv) {
     keepFreedMemoryForNextFrame();
     openClosedStandardStreams();
     useBinaryStandardOutput();
+    setReportLostNotice(sayReportLost);
     preferX11WhereBothServe();
     // The toolkit's own options (-display among them) are read before
     // anything opens the display; show() then applies the rest (-geometry).
