@@ -34,19 +34,18 @@ size_t printableSequence(const std::string& text, size_t at) {
     return length;
 }
 
-}  // namespace
-
-std::string quotedText(const std::string& text) {
+// Appends `text` to `out`, escaped; `quoting` escapes line ends, quotes and
+// backslashes too.
+void appendEscaped(std::string& out, const std::string& text, bool quoting) {
     static constexpr char NAMED[] = "abtnvfr";  // the escapes of bytes 7 to 13
     static_assert(sizeof NAMED - 1 == '\r' - '\a' + 1, "one letter for each of BEL to CR");
-    std::string out = "'";
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\\' || c == '\'') {
+        if (quoting && (c == '\\' || c == '\'')) {
             out += '\\';
             out += static_cast<char>(c);
             ++i;
-        } else if (c >= 0x20 && c < 0x7F) {
+        } else if ((c >= 0x20 && c < 0x7F) || (!quoting && c == '\n')) {
             out += static_cast<char>(c);
             ++i;
         } else if (c >= '\a' && c <= '\r') {
@@ -64,5 +63,18 @@ std::string quotedText(const std::string& text) {
             ++i;
         }
     }
+}
+
+}  // namespace
+
+std::string quotedText(const std::string& text) {
+    std::string out = "'";
+    appendEscaped(out, text, true);
     return out + "'";
+}
+
+std::string escapedMessage(const std::string& text) {
+    std::string out;
+    appendEscaped(out, text, false);
+    return out;
 }

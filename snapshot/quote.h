@@ -11,3 +11,8 @@
 // the quoted text tells apart any two texts. Printable ASCII and valid UTF-8
 // characters stay as they are.
 std::string quotedText(const std::string& text);
+
+// A whole message made elsewhere (by a library, with names in it), with its
+// bytes escaped as quotedText escapes them, except that line ends, single
+// quotes and backslashes stay as they are; no quotes are added.
+std::string escapedMessage(const std::string& text);
