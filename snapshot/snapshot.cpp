@@ -316,8 +316,9 @@ bool SnapshotSeries::open() {
         struct stat shared = {};
         if (::stat(parent.c_str(), &shared) != 0) return fail(errnoText(errno));
         if (plantedLink(named, shared)) {
-            errors_.push_back("refusing the directory " + quotedText(directory_) + ": it is a link of another user's in " +
-                              quotedText(parent) + ", a shared directory where anyone can put one; use a directory of your own");
+            errors_.push_back("refusing the directory " + quotedText(directory_) +
+                              ": it is a link of another user's in " + quotedText(parent) +
+                              ", a shared directory where anyone can put one; use a directory of your own");
             return false;
         }
     } else {
@@ -414,7 +415,8 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
                               ": the name is another user's, in a shared directory that protects it (" + reason +
                               "); write the snapshots into a directory of your own");
         } else {
-            errors_.push_back("cannot rename " + quotedText(path(temporary)) + " to " + quotedText(target) + ": " + reason);
+            errors_.push_back("cannot rename " + quotedText(path(temporary)) + " to " + quotedText(target) + ": " +
+                              reason);
         }
         return false;
     }
