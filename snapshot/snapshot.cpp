@@ -9,6 +9,8 @@
 #include <system_error>
 #include <utility>
 
+#include "quote.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
@@ -101,10 +103,13 @@ constexpr char COLLECTION_TRAILER[] =
 
 std::string errnoText(int error) { return error != 0 ? std::strerror(error) : "write error"; }
 
+// The functions below reach a file by its name in an open directory (POSIX),
+// or by its path (Windows, where `directory` is not used).
+
 // A file created new for writing, never opened through anything already at
 // its name (a file, or a link to one anywhere); -1 with errno set when it
 // cannot be, EEXIST when the name is taken.
-int createNewFile(const std::string& name) {
+int createNewFile([[maybe_unused]] int directory, const std::string& name) {
 #ifdef _WIN32
     return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 #else
@@ -112,7 +117,15 @@ int createNewFile(const std::string& name) {
 #ifdef O_NOFOLLOW
     flags |= O_NOFOLLOW;
 #endif
-    return ::open(name.c_str(), flags, 0666);  // the permissions that fopen gives, less the umask
+    return ::openat(directory, name.c_str(), flags, 0666);  // the permissions that fopen gives, less the umask
+#endif
+}
+
+void removeFile([[maybe_unused]] int directory, const std::string& name) {
+#ifdef _WIN32
+    std::remove(name.c_str());
+#else
+    ::unlinkat(directory, name.c_str(), 0);
 #endif
 }
 
@@ -170,9 +183,10 @@ uint64_t randomSeed(const void* object) {
 }
 
 // Puts `from` in the place of `to`, replacing a file of that name, so that the
-// name holds a complete file at every moment. std::rename on Windows refuses
-// an existing target; MoveFileEx replaces it.
-bool replaceFile(const std::string& from, const std::string& to, std::string& reason) {
+// name holds a complete file at every moment; errno stays that of a failure.
+// std::rename on Windows refuses an existing target; MoveFileEx replaces it.
+bool replaceFile([[maybe_unused]] int directory, const std::string& from, const std::string& to,
+                 std::string& reason) {
 #ifdef _WIN32
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     const DWORD code = GetLastError();
@@ -183,11 +197,33 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& re
     reason = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
     return false;
 #else
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-    reason = errnoText(errno);
+    if (::renameat(directory, from.c_str(), directory, to.c_str()) == 0) return true;
+    const int error = errno;
+    reason = errnoText(error);
+    errno = error;
     return false;
 #endif
 }
+
+#ifndef _WIN32
+// The directory that holds the last part of `name` (no trailing '/'), by the
+// path given.
+std::string parentDirectory(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+// Whether Linux's protected_symlinks would refuse to follow `link`, found in
+// the directory `parent`: a link that is not the follower's, in a sticky
+// directory that anyone can write into, not owned by the directory's owner
+// either. Anyone could have planted it there, to lead the follower elsewhere.
+bool plantedLink(const struct stat& link, const struct stat& parent) {
+    if (link.st_uid == geteuid()) return false;
+    if ((parent.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return false;
+    return link.st_uid != parent.st_uid;
+}
+#endif
 
 }  // namespace
 
@@ -236,6 +272,12 @@ SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(dir
 SnapshotSeries::SnapshotSeries(std::string directory, uint64_t nameSeed)
     : directory_(std::move(directory)), random_(nameSeed) {}
 
+SnapshotSeries::~SnapshotSeries() {
+#ifndef _WIN32
+    if (opened_ >= 0) ::close(opened_);
+#endif
+}
+
 bool SnapshotSeries::open() {
     std::error_code error;
     std::filesystem::create_directory(directory_, error);
@@ -243,10 +285,82 @@ bool SnapshotSeries::open() {
         // An existing file that is not a directory is refused as "File exists"
         // by some libraries; say what is wrong with it.
         if (error == std::errc::file_exists) error = std::make_error_code(std::errc::not_a_directory);
-        errors_.push_back("cannot create the directory " + directory_ + ": " + error.message());
+        errors_.push_back("cannot create the directory " + quotedText(directory_) + ": " + error.message());
         return false;
     }
+#ifdef _WIN32
     return true;
+#else
+    // The directory is opened once, and every file is then created, renamed
+    // and removed in the directory opened: whatever its name comes to lead to
+    // later, nothing is written elsewhere. The name itself is followed only
+    // if it is a directory, or a link that Linux's protected_symlinks would
+    // follow, whatever the system's setting.
+    if (opened_ >= 0) ::close(opened_);
+    opened_ = -1;
+    std::string name = directory_;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    const auto fail = [&](const std::string& reason) {
+        errors_.push_back("cannot open the directory " + quotedText(directory_) + ": " + reason);
+        return false;
+    };
+    struct stat named = {};
+    if (::lstat(name.c_str(), &named) != 0) return fail(errnoText(errno));
+#ifdef O_PATH
+    int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;  // a directory that may be written but not read
+#else
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+    if (S_ISLNK(named.st_mode)) {
+        const std::string parent = parentDirectory(name);
+        struct stat shared = {};
+        if (::stat(parent.c_str(), &shared) != 0) return fail(errnoText(errno));
+        if (plantedLink(named, shared)) {
+            errors_.push_back("refusing the directory " + quotedText(directory_) +
+                              ": it is a link of another user's in " + quotedText(parent) +
+                              ", a shared directory where anyone can put one; use a directory of your own");
+            return false;
+        }
+    } else {
+        flags |= O_NOFOLLOW;  // not a link that replaced it meanwhile
+    }
+    const int directory = ::open(name.c_str(), flags);
+    if (directory < 0) return fail(errnoText(errno));
+    struct stat opened = {};
+    if (::fstat(directory, &opened) != 0 ||
+        (!S_ISLNK(named.st_mode) && (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino))) {
+        ::close(directory);
+        return fail("it was replaced while being opened");
+    }
+    opened_ = directory;
+    return true;
+#endif
+}
+
+int SnapshotSeries::directoryHandle() const {
+#ifdef _WIN32
+    return -1;
+#else
+    return opened_ >= 0 ? opened_ : AT_FDCWD;
+#endif
+}
+
+std::string SnapshotSeries::reach(const std::string& name) const { return opened_ >= 0 ? name : path(name); }
+
+bool SnapshotSeries::heldByAnotherUser([[maybe_unused]] const std::string& name, [[maybe_unused]] int error) const {
+#ifdef _WIN32
+    return false;
+#else
+    // In a sticky directory only the owner of a name, or of the directory,
+    // can remove or replace what is there.
+    if (error != EPERM && error != EACCES) return false;
+    struct stat directory = {};
+    struct stat held = {};
+    return ::fstatat(directoryHandle(), reach(".").c_str(), &directory, 0) == 0 && (directory.st_mode & S_ISVTX) &&
+           directory.st_uid != geteuid() &&
+           ::fstatat(directoryHandle(), reach(name).c_str(), &held, AT_SYMLINK_NOFOLLOW) == 0 &&
+           held.st_uid != geteuid();
+#endif
 }
 
 std::string SnapshotSeries::path(const std::string& name) const {
@@ -274,12 +388,12 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
     // A name already taken (by another run, or by anyone) is left alone: the
     // next name is tried.
     for (int attempt = 0; attempt < 100 && file < 0; ++attempt) {
-        temporary = temporaryFileName(target, random_);
-        file = createNewFile(temporary);
+        temporary = temporaryFileName(name, random_);
+        file = createNewFile(directoryHandle(), reach(temporary));
         if (file < 0 && errno != EEXIST) break;
     }
     if (file < 0) {
-        errors_.push_back("cannot create " + temporary + ": " + errnoText(errno));
+        errors_.push_back("cannot create " + quotedText(path(temporary)) + ": " + errnoText(errno));
         return false;
     }
     errno = 0;
@@ -288,14 +402,22 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
     const bool closed = closeFile(file);
     if (written && !closed) error = errno;
     if (!written || !closed) {
-        std::remove(temporary.c_str());
-        errors_.push_back("cannot write " + target + ": " + errnoText(error));
+        removeFile(directoryHandle(), reach(temporary));
+        errors_.push_back("cannot write " + quotedText(target) + ": " + errnoText(error));
         return false;
     }
     std::string reason;
-    if (!replaceFile(temporary, target, reason)) {
-        std::remove(temporary.c_str());
-        errors_.push_back("cannot rename " + temporary + " to " + target + ": " + reason);
+    if (!replaceFile(directoryHandle(), reach(temporary), reach(name), reason)) {
+        error = errno;
+        removeFile(directoryHandle(), reach(temporary));
+        if (heldByAnotherUser(name, error)) {
+            errors_.push_back("cannot replace " + quotedText(target) +
+                              ": the name is another user's, in a shared directory that protects it (" + reason +
+                              "); write the snapshots into a directory of your own");
+        } else {
+            errors_.push_back("cannot rename " + quotedText(path(temporary)) + " to " + quotedText(target) + ": " +
+                              reason);
+        }
         return false;
     }
     return true;

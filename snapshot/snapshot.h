@@ -35,7 +35,8 @@ constexpr const char* COLLECTION_FILE_NAME = "lattice.pvd";
 // created new so that nothing already at that name is written through, then
 // closed and renamed over the final name. Runs that share the directory
 // therefore never meet in a temporary file, and a final name always holds one
-// run's complete file. The collection is written the same way, and lists
+// run's complete file. Every file is made in the directory as it was opened
+// (POSIX), wherever its name leads afterwards. The collection is written the same way, and lists
 // every snapshot written so far by this series, each with its step as its
 // time: after the first snapshot, then at most once a second while snapshots
 // follow (rewriting it after every one would cost more than the snapshots
@@ -48,9 +49,15 @@ public:
     // Temporary names drawn from `nameSeed`, so that a test can plant files
     // at the names the series will try.
     SnapshotSeries(std::string directory, uint64_t nameSeed);
+    ~SnapshotSeries();
+    SnapshotSeries(const SnapshotSeries&) = delete;
+    SnapshotSeries& operator=(const SnapshotSeries&) = delete;
 
-    // Creates the directory when it is missing (not its parent). False when it
-    // cannot be created or is not a directory; errors() says why.
+    // Creates the directory when it is missing (not its parent), and opens
+    // it. False when it cannot be created, is not a directory, or is a link
+    // that another user may have planted (one of another user's in a shared,
+    // sticky directory, that the directory's owner did not make); errors()
+    // says why.
     bool open();
 
     // Writes the lattice as the snapshot of `step`, and the collection when it
@@ -70,10 +77,18 @@ public:
 
 private:
     std::string path(const std::string& name) const;
+    // The directory opened (AT_FDCWD before open(); -1 on Windows), and the
+    // name by which the file `name` of the series is reached from there.
+    int directoryHandle() const;
+    std::string reach(const std::string& name) const;
+    // Whether `name` could not be replaced, failing with `error`, because it
+    // is another user's in a sticky directory.
+    bool heldByAnotherUser(const std::string& name, int error) const;
     bool writeFile(const std::string& name, const void* data, size_t size);
     bool writeCollection();
 
     std::string directory_;
+    int opened_ = -1;  // the directory opened (POSIX)
     std::vector<unsigned char> buffer_;
     std::string entries_;  // one DataSet line per snapshot written
     size_t written_ = 0;   // snapshots written

@@ -1,4 +1,5 @@
-// The snapshot writer in a directory that others write into too.
+// The snapshot writer in a directory that others write into too, and the
+// names in its messages.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "lattice.h"
+#include "quote.h"
 #include "snapshot.h"
 
 namespace {
@@ -64,6 +66,33 @@ TEST(SnapshotSeries, LeavesFilesPlantedAtItsTemporaryNamesAlone) {
 
     fs::remove_all(directory);
     fs::remove(victim);
+}
+
+// A name in a message shows every byte that a terminal could act on as an
+// escape, leaves readable UTF-8 readable, and never looks like another name.
+TEST(QuotedText, ShowsControlsAsEscapesAndKeepsNamesApart) {
+    EXPECT_EQ(quotedText("\033[31mX"), "'\\033[31mX'");
+    EXPECT_EQ(quotedText("a\tb\nc\rd\177e\001"), "'a\\tb\\nc\\rd\\177e\\001'");
+    EXPECT_EQ(quotedText(std::string("nul\0end", 7)), "'nul\\000end'");
+    EXPECT_EQ(quotedText(""), "''");
+    // A backslash or a quote of the name itself is escaped: the text \033
+    // is not shown as ESC is, and the quotes end the name.
+    EXPECT_EQ(quotedText("it's \\033"), "'it\\'s \\\\033'");
+    // UTF-8: characters of two, three and four bytes stay; the C1 control
+    // CSI (U+009B, which some terminals obey), a lone CSI byte, an overlong
+    // '/', a surrogate, a sequence cut short and one beyond U+10FFFF do not.
+    const std::string readable = "snapshots/\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E";
+    EXPECT_EQ(quotedText(readable), "'" + readable + "'");
+    EXPECT_EQ(quotedText("\xC2\x9B" "2J"), "'\\302\\2332J'");
+    EXPECT_EQ(quotedText("\x9B" "2J"), "'\\2332J'");
+    EXPECT_EQ(quotedText("\xC0\xAF"), "'\\300\\257'");
+    EXPECT_EQ(quotedText("\xED\xA0\x80"), "'\\355\\240\\200'");
+    EXPECT_EQ(quotedText("\xE2\x82" "x"), "'\\342\\202x'");
+    EXPECT_EQ(quotedText("\xF4\x90\x80\x80"), "'\\364\\220\\200\\200'");
+
+    // A message made by a library keeps its lines, quotes and backslashes.
+    EXPECT_EQ(escapedMessage("Can't open display: \033[31mX\\:0.0\noptions:\t\xC3\xA9"),
+              "Can't open display: \\033[31mX\\:0.0\noptions:\\t\xC3\xA9");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # lbm_trace under hostile conditions: a full disk as standard output, a step
 # count too large for its type, arguments it does not take, snapshots that
-# cannot be written, links planted in a shared directory, runs sharing a
-# directory, and runs interrupted by a signal.
+# cannot be written, links planted in a shared directory (by another user too),
+# runs sharing a directory, runs interrupted by a signal, and arguments that
+# could drive a terminal.
 # usage: trace_cli_test.sh LBM_TRACE
 set -u
 LBM_TRACE=${1:?path of lbm_trace}
@@ -35,6 +36,14 @@ for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5";
     check "'$arguments' is refused with status 2 (got $status), the usage message and no report" \
         eval '[ "$status" -eq 2 ] && grep -q "^usage: lbm_trace " "$WORK/bad.err" && [ ! -s "$WORK/bad.out" ]'
 done
+# An argument echoed in a message is quoted, its control characters shown as
+# escapes: it cannot drive the terminal that shows the message.
+"$LBM_TRACE" $'\e[31mX' 2>"$WORK/escape.err"
+status=$?
+"$LBM_TRACE" --vtk "$WORK/missing/"$'\e[31mX' 2 >/dev/null 2>>"$WORK/escape.err"
+check "arguments with control characters: status 2 then 1 (got $status, $?), each echoed as '\\033[31mX', no control character said" \
+    eval '[ "$(grep -cF "'"'"'\\033[31mX'"'"'" "$WORK/escape.err")" -eq 1 ] &&
+          grep -qF "'"'"'$WORK/missing/\\033[31mX'"'"'" "$WORK/escape.err" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/escape.err"'
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?
 check "--help prints the usage on standard output, with status 0 (got $status)" \
@@ -99,6 +108,63 @@ check "planted links: status 0 (got $status), the victim untouched, the final na
     eval '[ "$status" -eq 0 ] && echo precious | cmp -s - "$WORK/victim" && [ ! -L "$WORK/planted/lattice.pvd" ] &&
           same_files "$WORK/reference3" "$WORK/planted" &&
           [ "$(find "$WORK/planted" -name "*.tmp" -type l | wc -l)" -eq 5 ] && [ "$(ls "$WORK/planted" | wc -l)" -eq 10 ]'
+
+# Two users in a sticky directory that anyone can write into (as /tmp): uid 1
+# plants, uid 65534 runs a copy of lbm_trace that it can reach.
+two_users() {  # why they cannot be, or nothing
+    [ "$(id -u)" -eq 0 ] || { echo "not run as root"; return; }
+    command -v setpriv >/dev/null || { echo "no setpriv"; return; }
+    chmod 711 "$WORK" && mkdir -m 755 "$WORK/users" && cp "$LBM_TRACE" "$WORK/users/lbm_trace" &&
+        chmod 755 "$WORK/users/lbm_trace" || { echo "no copy of lbm_trace for them"; return; }
+    as_user 65534 "$WORK/users/lbm_trace" --version >/dev/null 2>&1 ||
+        echo "uid 65534 cannot run $WORK/users/lbm_trace"
+}
+as_user() {  # UID COMMAND...
+    local uid=$1
+    shift
+    setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
+}
+why_not=$(two_users)
+if [ -n "$why_not" ]; then
+    echo "skipped: the tests as two users ($why_not)"
+else
+    USERS=$WORK/users
+    # A final name held by the other user's link cannot be replaced: nothing is
+    # written through it, and the message says why and what to do.
+    mkdir -m 1777 "$USERS/sticky"
+    echo precious >"$USERS/victim" && chown 65534:65534 "$USERS/victim"
+    as_user 1 ln -s "$USERS/victim" "$USERS/sticky/lattice_000000.vti"
+    as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/sticky" 5 >"$WORK/held.out" 2>"$WORK/held.err"
+    status=$?
+    check "a final name held by another user in a sticky directory: status 1 (got $status), the victim intact, the link kept, no file left, one message naming the file, why and what to do" \
+        eval '[ "$status" -eq 1 ] && echo precious | cmp -s - "$USERS/victim" && [ -L "$USERS/sticky/lattice_000000.vti" ] &&
+              [ "$(ls -A "$USERS/sticky")" = lattice_000000.vti ] && [ ! -s "$WORK/held.out" ] && [ "$(wc -l <"$WORK/held.err")" -eq 1 ] &&
+              grep -qx "lbm_trace: cannot replace '"'"'$USERS/sticky/lattice_000000.vti'"'"': the name is another user'"'"'s, in a shared directory that protects it (.*); write the snapshots into a directory of your own" "$WORK/held.err"'
+
+    # DIR itself as the other user's link, to a directory the runner can
+    # write, is refused; the links that Linux's protected_symlinks follows are
+    # followed: the runner's own, the directory owner's, and any in a directory
+    # that is not sticky.
+    mkdir "$USERS/target" && chown 65534:65534 "$USERS/target"
+    as_user 1 ln -s "$USERS/target" "$USERS/sticky/snapshots"
+    as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/sticky/snapshots/" 2 >"$WORK/planted_dir.out" 2>"$WORK/planted_dir.err"
+    status=$?
+    mkdir -m 1777 "$USERS/owned" "$USERS/unsticky" && chown 1 "$USERS/owned" && chmod 777 "$USERS/unsticky"
+    as_user 65534 ln -s "$USERS/target" "$USERS/sticky/mine"
+    as_user 1 ln -s "$USERS/target" "$USERS/owned/snapshots"
+    as_user 1 ln -s "$USERS/target" "$USERS/unsticky/snapshots"
+    followed=""
+    for link in sticky/mine owned/snapshots unsticky/snapshots; do
+        as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/$link" 2 >/dev/null 2>&1
+        followed+="$? $(ls "$USERS/target" | wc -l) "
+        as_user 65534 sh -c "rm -f '$USERS/target'/*"
+    done
+    check "another user's link as DIR in a sticky directory: status 1 (got $status), nothing written, no report, one message; the links allowed are followed (got $followed)" \
+        eval '[ "$status" -eq 1 ] && [ -z "$(ls -A "$USERS/target")" ] && [ ! -s "$WORK/planted_dir.out" ] &&
+              [ "$(wc -l <"$WORK/planted_dir.err")" -eq 1 ] &&
+              grep -q "^lbm_trace: refusing the directory '"'"'$USERS/sticky/snapshots/'"'"': it is a link of another user'"'"'s" "$WORK/planted_dir.err" &&
+              [ "$followed" = "0 4 0 4 0 4 " ]'
+fi
 
 # Four runs at once into one directory: all succeed, and the directory ends as
 # one run alone leaves it.

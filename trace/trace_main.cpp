@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lattice.h"
+#include "quote.h"
 #include "trace.h"
 
 #ifndef LBM_VERSION
@@ -89,7 +90,7 @@ int parseArguments(int argc, char** argv, Options& options) {
             // --vtk and --every take a value as the next argument or after '='.
             const size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
-            if (name != "--vtk" && name != "--every") return usageError("unknown option '" + argument + "'");
+            if (name != "--vtk" && name != "--every") return usageError("unknown option " + quotedText(argument));
             const char* value = nullptr;
             if (equals != std::string::npos) {
                 value = argv[i] + equals + 1;
@@ -102,13 +103,13 @@ int parseArguments(int argc, char** argv, Options& options) {
                 if (*value == '\0') return usageError("option '--vtk' needs a directory");
                 options.vtkDirectory = value;
             } else if (!parseCount(value, 1, options.every)) {
-                return usageError("invalid interval '" + std::string(value) + "' (a whole number from 1)");
+                return usageError("invalid interval " + quotedText(value) + " (a whole number from 1)");
             }
             continue;
         }
-        if (stepsGiven) return usageError("more than one step count ('" + argument + "')");
+        if (stepsGiven) return usageError("more than one step count (" + quotedText(argument) + ")");
         if (!parseCount(argv[i], 0, options.steps))
-            return usageError("invalid step count '" + argument + "' (a whole number from 0)");
+            return usageError("invalid step count " + quotedText(argument) + " (a whole number from 0)");
         stepsGiven = true;
     }
     return -1;

@@ -2,7 +2,11 @@
 #include <FL/Fl.H>
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
@@ -10,6 +14,7 @@
 #endif
 
 #include "lattice.h"
+#include "quote.h"
 #include "world_window.h"
 
 WorldWindow* g_window = nullptr;
@@ -63,6 +68,51 @@ void keepFreedMemoryForNextFrame() {
 #endif
 }
 
+// A probe report that cannot be written, said as every message of the
+// program is: after its name.
+void sayReportLost(int error) {
+    std::fprintf(stderr, "latticeview: cannot write the probe report to standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+}
+
+// The toolkit's messages (its options, a display that cannot be opened, a
+// lost X connection) said as the program's own, with their control
+// characters escaped: they can hold an argument, -display's say.
+void sayToolkitMessage(const char* format, va_list arguments) {
+    va_list measure;
+    va_copy(measure, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, arguments);
+    std::fprintf(stderr, "latticeview: %s\n", escapedMessage(text).c_str());
+    std::fflush(stderr);
+}
+
+void toolkitWarning(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    sayToolkitMessage(format, arguments);
+    va_end(arguments);
+}
+
+// The toolkit goes on after an error, as it does by default.
+void toolkitError(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    sayToolkitMessage(format, arguments);
+    va_end(arguments);
+}
+
+// The toolkit cannot go on: exit status 1, as by default.
+void toolkitFatal(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    sayToolkitMessage(format, arguments);
+    va_end(arguments);
+    std::exit(1);
+}
+
 // Frame timer: applies a drag in progress, redraws, re-arms.
 void tick(void*) {
     g_window->updateDrag();
@@ -76,10 +126,18 @@ int main(int argc, char** argv) {
     keepFreedMemoryForNextFrame();
     openClosedStandardStreams();
     useBinaryStandardOutput();
+    setReportLostNotice(sayReportLost);
     preferX11WhereBothServe();
     // The toolkit's own options (-display among them) are read before
     // anything opens the display; show() then applies the rest (-geometry).
-    Fl::args(argc, argv);
+    Fl::warning = toolkitWarning;
+    Fl::error = toolkitError;
+    Fl::fatal = toolkitFatal;
+    // An argument that is no option of the toolkit is said, and the run goes
+    // on as if it were not there.
+    int parsed = 1;
+    if (Fl::args(argc, argv, parsed) < argc)
+        Fl::error("unknown option %s; the options are the toolkit's:\n%s", quotedText(argv[parsed]).c_str(), Fl::help);
     Fl::visual(FL_RGB);
     g_window = new WorldWindow(100, 100, WINDOW_WIDTH, WINDOW_HEIGHT, "World");
     g_window->show(argc, argv);

@@ -494,8 +494,8 @@ xdotool key --window "$WID" --delay 50 f f f
 said() { grep -q 'No space left on device' "$WORK/full.txt"; }
 wait_until 10 said
 sleep 0.3
-check "full disk: three lost reports are said once, with the reason ($(head -c 200 "$WORK/full.txt"))" \
-    [ "$(grep -c 'No space left on device' "$WORK/full.txt")" -eq 1 -a "$(wc -l <"$WORK/full.txt")" -eq 1 ]
+check "full disk: three lost reports are said once, with the program's name and the reason ($(head -c 200 "$WORK/full.txt"))" \
+    [ "$(grep -c '^latticeview: .*No space left on device' "$WORK/full.txt")" -eq 1 -a "$(wc -l <"$WORK/full.txt")" -eq 1 ]
 if close_and_wait "full disk"; then
     check "full disk: closing the window ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
 fi
@@ -514,6 +514,13 @@ if close_and_wait "full disk, standard error closed"; then
     check "full disk, standard error closed: closing the window ends the program with status 1 (got $status)" \
         [ "$status" -eq 1 ]
 fi
+
+# The toolkit's messages are the program's too: after its name, with the
+# control characters of an argument shown as escapes.
+env -u WAYLAND_DISPLAY "$LATTICEVIEW" -display $'\e[31mX' >/dev/null 2>"$WORK/display.txt"
+status=$?
+check "a display that cannot be opened: status 1 (got $status), said after the program's name, its control characters as escapes ($(head -c 200 "$WORK/display.txt"))" \
+    eval '[ "$status" -eq 1 ] && grep -q "^latticeview: .*\\\\033\[31mX" "$WORK/display.txt" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/display.txt"'
 
 [ -n "$RECORD" ] && echo "recorded the pictures in $RECORD: the references were not compared"
 finish
