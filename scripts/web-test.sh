@@ -7,7 +7,9 @@
 #     sources byte for byte;
 #   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
 #     reports, q, a lost context, no WebGL; and its keys, reports and q in
-#     Firefox, in a private Xvfb server.
+#     Firefox, in a private Xvfb server;
+#   - the page in WebKitGTK through WebKitWebDriver, in that server
+#     (tests/web/webkit_test.mjs): pictures, keys, reports, q.
 # Each part runs whatever the others' results.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,7 +48,7 @@ committed_page_is_current() {
 check "docs/latticeview.html is the page built from these sources" committed_page_is_current
 
 # ---------------------------------------------------------------- the browser test
-echo "=== the page in Chromium and Firefox"
+echo "=== the page in Chromium, Firefox and WebKit"
 if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
     work=$(mktemp -d)
     firefox=()
@@ -54,10 +56,14 @@ if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
         firefox=(env LBM_FIREFOX_TEST=1)
     else
         cat "$work/xvfb.log"
-        fail "Xvfb for the Firefox part (which is skipped)"
+        fail "Xvfb for the Firefox and WebKit parts (which are skipped)"
     fi
     check "the page in the browsers" \
         timeout 900 "${firefox[@]}" node "$root/tests/web/page_test.mjs" "$page" "$root/build/web/trace/lbm_trace.js"
+    if [ ${#firefox[@]} -gt 0 ]; then
+        check "the page in WebKit" \
+            timeout 300 node "$root/tests/web/webkit_test.mjs" "$page" "$root/build/web/trace/lbm_trace.js"
+    fi
     kill "$XVFB_PID" 2>/dev/null
     wait "$XVFB_PID" 2>/dev/null
     rm -rf "$work"
