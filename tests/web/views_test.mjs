@@ -105,16 +105,22 @@ const cameraBits = (camera) => Array.from(new Uint32Array(Float32Array.from(came
 // ---------------------------------------------------------------- the window
 const shellRun = (command, args, options = {}) => execFileSync(command, args, {encoding: 'latin1', timeout: 30000, ...options});
 
-// A picture of the screen's rectangle, once two captures 0.15 s apart agree.
+// The screen's WIDTH x HEIGHT rectangle at (x, y).
+function screenPart(x, y) {
+  const whole = readPng(execFileSync('import', ['-window', 'root', 'png:-'], {maxBuffer: 1 << 26, timeout: 30000}));
+  const part = {width: WIDTH, height: HEIGHT, rgb: Buffer.alloc(WIDTH * HEIGHT * 3)};
+  for (let row = 0; row < HEIGHT; row++) {
+    const start = ((y + row) * whole.width + x) * 3;
+    whole.rgb.copy(part.rgb, row * WIDTH * 3, start, start + WIDTH * 3);
+  }
+  return part;
+}
+
+// The same, once two captures 0.15 s apart agree.
 async function stableScreenPart(x, y) {
   let previous = null;
   for (let tries = 0; tries < 20; tries++) {
-    const whole = readPng(execFileSync('import', ['-window', 'root', 'png:-'], {maxBuffer: 1 << 26, timeout: 30000}));
-    const part = {width: WIDTH, height: HEIGHT, rgb: Buffer.alloc(WIDTH * HEIGHT * 3)};
-    for (let row = 0; row < HEIGHT; row++) {
-      const start = ((y + row) * whole.width + x) * 3;
-      whole.rgb.copy(part.rgb, row * WIDTH * 3, start, start + WIDTH * 3);
-    }
+    const part = screenPart(x, y);
     if (previous !== null && previous.rgb.equals(part.rgb)) return part;
     previous = part;
     await sleep(150);
@@ -147,14 +153,27 @@ async function windowPictures() {
     shellRun('xdotool', ['windowfocus', '--sync', id]);
     const reports = () => (readFileSync(out, 'latin1').match(/^Lattice 9: /gm) || []).length;
     const pictures = {};
+    let drag = 0;
+    let camera = cameraBits([0, 0, 100, 0, 0]);
     for (const action of SEQUENCE) {
       if (action.drag) {
-        // The release comes well after the frame timer's tick has applied
-        // the last position (every 25 ms).
+        // The release must come after a tick of the frame timer has applied
+        // the last position (a release discards the movement after the last
+        // tick): where the drag moves the camera, once the picture has
+        // changed (a busy machine may delay the ticks well beyond their
+        // 25 ms), and in any case after a few ticks.
         const {button, from, to} = action.drag;
+        const moves = CAMERAS[drag] !== camera;
+        camera = CAMERAS[drag++];
+        const before = moves ? await stableScreenPart(geometry.X, geometry.Y) : null;
         shellRun('xdotool', ['mousemove', '--window', id, ...from.map(String), 'sleep', '0.05',
           'mousedown', String(button), 'sleep', '0.05', 'mousemove', '--window', id, ...to.map(String),
-          'sleep', '0.2', 'mouseup', String(button), 'sleep', '0.05']);
+          'sleep', '0.15']);
+        if (moves) {
+          await waitFor(() => !screenPart(geometry.X, geometry.Y).rgb.equals(before.rgb),
+            `the window's picture after drag ${drag}`, 5000).catch(() => {});
+        }
+        shellRun('xdotool', ['sleep', '0.1', 'mouseup', String(button), 'sleep', '0.05']);
       } else if (action.steps && !action.view) {
         shellRun('xdotool', ['key', '--delay', '20', ...Array(action.steps).fill('f')]);
         await waitFor(() => reports() >= action.total, `${action.total} reports from the window`, 30000);

@@ -1,16 +1,17 @@
 // WebKitGTK (the engine of Safari) for the page's tests: Debian's
 // WebKitWebDriver driving its MiniBrowser in the X display of the environment,
-// through selenium-webdriver. The page looks as in puppeteer's tabs (see
-// browser.mjs): the same calls, for the tests that run in every engine.
+// through selenium-webdriver; drags through xdotool. The page offers the
+// calls the tests make of puppeteer's tabs, for the tests that run in every
+// engine.
 //
 // WebKit's element screenshots are unreliable (one showed the canvas half
 // drawn), so the canvas's picture is cropped from a screenshot of the whole
 // window, once two screenshots agree.
-import {spawn} from 'node:child_process';
+import {execFileSync, spawn} from 'node:child_process';
 import {existsSync} from 'node:fs';
 import {createServer} from 'node:net';
 import {pathToFileURL} from 'node:url';
-import {Builder, Button, Origin} from 'selenium-webdriver';
+import {Builder} from 'selenium-webdriver';
 import {readPng} from './png.mjs';
 
 export const WEBKIT_DRIVER = process.env.LBM_WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
@@ -101,11 +102,32 @@ function makePage(driver, close) {
   // Functions travel as their source, called with the arguments given.
   const evaluate = (fn, ...args) =>
     driver.executeScript(`return (${fn.toString()}).apply(null, arguments);`, ...args);
-  const buttons = {left: Button.LEFT, middle: Button.MIDDLE, right: Button.RIGHT};
   const canvasBox = () => evaluate(() => {
     const box = document.getElementById('world').getBoundingClientRect();
     return [box.left, box.top, box.width, box.height];
   });
+  // Drags are real X input (xdotool), as a user's: WebKitWebDriver's middle
+  // button is released as the left one, after which WebKit holds the middle
+  // button down for good. Where the page lies on the screen is measured once,
+  // by moves that the page ignores (no button held).
+  let offset = null;
+  async function screenOffset() {
+    if (offset !== null) return offset;
+    await evaluate(() => {
+      window.lvProbe = null;
+      window.addEventListener('pointermove', (event) => { window.lvProbe = [event.clientX, event.clientY]; });
+    });
+    const move = (x, y) => execFileSync('xdotool', ['mousemove', String(x), String(y)], {timeout: 10000});
+    move(300, 300);  // where the pointer may be already: then no event comes
+    await sleep(200);
+    await evaluate(() => { window.lvProbe = null; });
+    move(310, 320);
+    await waitFor(() => evaluate(() => window.lvProbe !== null), 'a pointer move in WebKit', 5000);
+    const at = await evaluate(() => window.lvProbe);
+    offset = [310 - at[0], 320 - at[1]];
+    return offset;
+  }
+  const xButtons = {left: 1, middle: 2, right: 3};
   return {
     driver,
     close,
@@ -116,15 +138,19 @@ function makePage(driver, close) {
       // One key at a time, as a user types: each its own key down and up.
       for (const key of keys) await driver.actions({async: true}).sendKeys(key).perform();
     },
-    // A drag with BUTTON from canvas pixel FROM to TO. The release waits until
-    // the page's timer has applied the last position to the camera.
+    // A drag with BUTTON from canvas pixel FROM to TO; `afterMove` runs
+    // before the release.
     async drag(button, from, to, {afterMove = null} = {}) {
       const [left, top] = await canvasBox();
-      const at = ([x, y]) => ({x: Math.floor(left + x), y: Math.floor(top + y), origin: Origin.VIEWPORT, duration: 0});
-      await driver.actions({async: true}).move(at(from)).press(buttons[button]).perform();
-      await driver.actions({async: true}).move(at(to)).perform();
+      const [dx, dy] = await screenOffset();
+      // The page takes the whole canvas pixel a position lies in: the first
+      // whole client pixel at or after that canvas pixel's corner.
+      const at = ([x, y]) => [String(Math.ceil(left + x) + dx), String(Math.ceil(top + y) + dy)];
+      const xdotool = (...args) => execFileSync('xdotool', args, {timeout: 10000});
+      xdotool('mousemove', ...at(from), 'sleep', '0.05', 'mousedown', String(xButtons[button]), 'sleep', '0.05',
+        'mousemove', ...at(to), 'sleep', '0.05');
       if (afterMove) await afterMove();
-      await driver.actions({async: true}).release(buttons[button]).perform();
+      xdotool('mouseup', String(xButtons[button]), 'sleep', '0.05');
     },
     // The canvas's picture (CSS pixels at ratio 1), from screenshots of the
     // window: the first that agrees with the one before it.
