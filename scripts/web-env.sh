@@ -2,10 +2,13 @@
 # packages and the environment of the WebAssembly build, and the build itself.
 
 WEB_PACKAGES=(cmake make emscripten)
-# The browser test: Chromium headless, and Firefox in a virtual X server
-# (headless Firefox has no WebGL), driven through puppeteer-core from npm;
-# ImageMagick reads the pictures, as in the window's test.
-WEB_TEST_PACKAGES=(chromium firefox-esr xvfb x11-utils imagemagick)
+# The browser test: Chromium headless, and Firefox and WebKitGTK (through its
+# WebDriver) in a virtual X server (headless Firefox has no WebGL), driven
+# through puppeteer-core and selenium-webdriver from npm; ImageMagick reads
+# the pictures, as in the window's test. The pictures at many views are
+# compared with the window's own, built here and driven with xdotool.
+WEB_TEST_PACKAGES=(chromium firefox-esr webkit2gtk-driver xvfb x11-utils imagemagick xdotool
+    "${BUILD_PACKAGES[@]}")
 
 # emscripten brings Debian's nodejs where no node is at hand; npm is added
 # only where none is at hand either (a Node.js from elsewhere brings its own,

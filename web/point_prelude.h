@@ -14,6 +14,13 @@
 // nearest pixel corner. The prelude does the same in CSS pixels, so that on a
 // high-density screen a point covers the device pixels of the CSS pixels it
 // covers at a ratio of 1 (its size is scaled by the ratio). Depth is kept.
+//
+// Desktop OpenGL clips a point by its vertex alone: a point whose centre lies
+// outside the view (clip x or y beyond w, or below -w; a centre exactly on
+// an edge is inside) is not drawn at all, even where its square would reach
+// into the picture. Some WebGL implementations (ANGLE) draw the part inside;
+// the prelude moves such a point beyond the far plane instead, so that no
+// browser draws it.
 #pragma once
 
 constexpr char PAGE_POSITION_ATTRIBUTE[] = "lvPosition";
@@ -29,6 +36,8 @@ uniform float lvDevicePixelRatio;
 vec4 lvClipPosition(float pointSize) {
     vec4 clip = lvModelViewProjection * vec4(lvPosition, 1.0);
     if (clip.w <= 0.0) return clip;  // behind the eye: clipped anyway
+    if (clip.x > clip.w || clip.x + clip.w < 0.0 || clip.y > clip.w || clip.y + clip.w < 0.0)
+        return vec4(0.0, 0.0, 2.0, 1.0);
     vec2 half_ = lvViewportSize * 0.5;
     vec2 window = clip.xy / clip.w * half_ + half_;
     window = floor(window * 256.0 + 0.5) / 256.0;
