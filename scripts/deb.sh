@@ -49,6 +49,12 @@ lintian --fail-on error,warning --pedantic -I "$deb" || { echo "FAILED: lintian"
 contents="$out/contents"
 dpkg-deb -x "$deb" "$contents"
 desktop-file-validate "$contents"/usr/share/applications/*.desktop || { echo "FAILED: desktop-file-validate" >&2; status=1; }
-appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml || { echo "FAILED: appstreamcli validate" >&2; status=1; }
+# AppStream 1.0 warns of a metainfo without a homepage, which the project does
+# not have (the package's lintian overrides say the same).
+appstream_overrides=()
+dpkg --compare-versions "$(dpkg-query -W -f='${Version}' appstream)" ge 1.0 &&
+    appstream_overrides=(--override=url-homepage-missing=info)
+appstreamcli validate --no-net "${appstream_overrides[@]}" "$contents"/usr/share/metainfo/*.metainfo.xml ||
+    { echo "FAILED: appstreamcli validate" >&2; status=1; }
 [ "$status" -eq 0 ] && echo "built $deb"
 exit "$status"

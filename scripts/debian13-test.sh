@@ -198,9 +198,9 @@ package_test() {
     mount --bind /dev/pts "$fresh/dev/pts"
     mount -t tmpfs tmpfs "$fresh/dev/shm"
     [ -f /etc/resolv.conf ] && cp -L /etc/resolv.conf "$fresh/etc/resolv.conf"
-    cp "$deb" "$root/tests/golden/probe_150.txt" "$fresh/root/"
+    cp "$deb" "$chroot_dir/root/latticeview/tests/golden/probe_150.txt" "$fresh/root/"
     in_fresh() {
-        chroot "$fresh" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
+        chroot "$package_dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
             PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
             bash -c 'cd /root && "$@"' in_fresh "$@"
     }
