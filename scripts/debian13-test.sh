@@ -180,7 +180,7 @@ package_test() {
         failed+=("the package (scripts/deb.sh)")
         return
     fi
-    grep -E '^(E|W): |^FAILED|^built ' "$log" || true
+    grep -E '^[EW]: latticeview|^FAILED|^built ' "$log" || true
     deb=$(find "$chroot_dir/root/latticeview/build/deb" -maxdepth 1 -name "latticeview_*_$arch.deb" | head -n 1)
     [ -n "$deb" ] || { echo "FAILED: scripts/deb.sh built no latticeview_*_$arch.deb"; failed+=("the package (no .deb)"); return; }
     name=$(basename "$deb")
@@ -206,7 +206,9 @@ package_test() {
     }
     local problems=()
     # man-db is not one of the package's dependencies: a desktop system has it.
-    if ! in_fresh apt-get update -q >/dev/null || ! in_fresh apt-get install -y -q man-db >/dev/null; then
+    if ! in_fresh apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
+        ! in_fresh apt-get install -y -q man-db >"$fresh/root/apt.log" 2>&1; then
+        tail -n 30 "$fresh/root/apt.log"
         failed+=("the package (apt-get update, man-db)")
         return
     fi
@@ -275,15 +277,17 @@ package_test() {
 
     # Removed: every file of the package gone, and every directory but those
     # that other packages own too.
-    if in_fresh apt-get purge -y -q latticeview >/dev/null; then
+    if in_fresh apt-get purge -y -q latticeview >"$fresh/root/apt.log" 2>&1; then
         local path left=()
         while IFS= read -r path; do
+            [ "$path" = /. ] && continue
             [ -e "$fresh$path" ] || [ -L "$fresh$path" ] || continue
             [ -d "$fresh$path" ] && [ ! -L "$fresh$path" ] && in_fresh dpkg-query -S "$path" >/dev/null 2>&1 && continue
             left+=("$path")
         done <"$fresh/root/files.txt"
         [ "${#left[@]}" -eq 0 ] || problems+=("left after apt-get purge: ${left[*]}")
     else
+        tail -n 30 "$fresh/root/apt.log"
         problems+=("apt-get purge latticeview failed")
     fi
 
