@@ -19,8 +19,8 @@ release_date=$(sed -n 's/^set(LBM_RELEASE_DATE \([0-9-]*\))$/\1/p' "$root/CMakeL
 out="$root/build/deb"
 rm -rf "$out"
 mkdir -p "$out/src"
-# The tree's files: those git does not ignore, as they are now, in a checkout; all but
-# build/ in a copy without git (git archive's).
+# The tree's files: in a checkout those git does not ignore, as they are now;
+# in a copy without git (git archive's) all but build/.
 if git -C "$root" rev-parse --show-toplevel >/dev/null 2>&1; then
     (cd "$root" && git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' file; do
         [ -e "$file" ] && printf '%s\0' "$file"
