@@ -7,7 +7,10 @@
 #   2. scripts/test.sh, the README's test command (FLTK 1.3);
 #   3. FLTK 1.4 in place of 1.3: g++ and g++ with the sanitizers, warnings as
 #      errors, every test run, the program under Xvfb included;
-#   4. the FLTK 1.4 program in a Wayland session (weston with XWayland), which
+#   4. the Debian package, built with scripts/deb.sh and installed, run and
+#      removed in a second fresh system (with the argument "package", this
+#      alone);
+#   5. the FLTK 1.4 program in a Wayland session (weston with XWayland), which
 #      it must draw in through XWayland (tests/gui/xwayland_test.sh).
 # Needs root (debootstrap, chroot, mount). The base system is kept as a tarball
 # in LBM_DEBIAN13_CACHE (default /var/cache/latticeview-debian13) and made anew
@@ -99,6 +102,9 @@ cleanup() {
     if [ -n "$chroot_dir" ] && [ -d "$chroot_dir" ]; then
         take_down "$chroot_dir" || status=1
     fi
+    if [ -n "${package_dir:-}" ] && [ -d "$package_dir" ]; then
+        take_down "$package_dir" || status=1
+    fi
     phase "done, status $status"
     exit "$status"
 }
@@ -154,6 +160,154 @@ in_chroot() {
         bash -c 'cd /root/latticeview && "$@"' in_chroot "$@"
 }
 failed=()
+
+# ---------------------------------------------------------------- the package
+# scripts/deb.sh builds the Debian package in the chroot (and checks it with
+# lintian, desktop-file-validate and appstreamcli). A second fresh system,
+# unpacked from the same base, then installs it with apt-get, which pulls only
+# its dependencies: lbm_trace prints the golden text; the window, started by
+# the desktop entry's Exec line on an Xvfb of this machine, prints the first
+# report for f and ends with status 1 for q; man finds the manual page; the
+# version is the same in the package, lbm_trace --version and the metainfo;
+# and after apt-get purge none of the package's files remain.
+package_dir=
+package_test() {
+    local log="$chroot_dir/tmp/deb.log" deb name version fresh work
+    phase "the Debian package: scripts/deb.sh"
+    if ! in_chroot scripts/deb.sh >"$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "FAILED: scripts/deb.sh"
+        failed+=("the package (scripts/deb.sh)")
+        return
+    fi
+    grep -E '^[EW]: latticeview|^FAILED|^built ' "$log" || true
+    deb=$(find "$chroot_dir/root/latticeview/build/deb" -maxdepth 1 -name "latticeview_*_$arch.deb" | head -n 1)
+    [ -n "$deb" ] || { echo "FAILED: scripts/deb.sh built no latticeview_*_$arch.deb"; failed+=("the package (no .deb)"); return; }
+    name=$(basename "$deb")
+
+    phase "the package in a fresh system: $name"
+    package_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+    fresh=$package_dir
+    echo $$ >"$fresh.pid"
+    debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$fresh" "$archive" >"$fresh.log" 2>&1 ||
+        { tail -n 30 "$fresh.log"; failed+=("the package (fresh system)"); return; }
+    rm -f "$fresh.log"
+    mount -t proc proc "$fresh/proc"
+    mount -t sysfs -o ro sysfs "$fresh/sys"
+    mount --bind /dev "$fresh/dev"
+    mount --bind /dev/pts "$fresh/dev/pts"
+    mount -t tmpfs tmpfs "$fresh/dev/shm"
+    [ -f /etc/resolv.conf ] && cp -L /etc/resolv.conf "$fresh/etc/resolv.conf"
+    cp "$deb" "$chroot_dir/root/latticeview/tests/golden/probe_150.txt" "$fresh/root/"
+    in_fresh() {
+        chroot "$package_dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
+            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+            bash -c 'cd /root && "$@"' in_fresh "$@"
+    }
+    local problems=()
+    # man-db is not one of the package's dependencies: a desktop system has it.
+    if ! in_fresh apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
+        ! in_fresh apt-get install -y -q man-db >"$fresh/root/apt.log" 2>&1; then
+        tail -n 30 "$fresh/root/apt.log"
+        failed+=("the package (apt-get update, man-db)")
+        return
+    fi
+    if ! in_fresh apt-get install -y -q "./$name" >"$fresh/root/install.log" 2>&1; then
+        tail -n 30 "$fresh/root/install.log"
+        failed+=("the package (apt-get install ./$name)")
+        return
+    fi
+    echo "apt-get install ./$name: $(grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$fresh/root/install.log")"
+    in_fresh dpkg-query -L latticeview >"$fresh/root/files.txt"
+
+    # lbm_trace: the golden text, and the package's version.
+    in_fresh sh -c 'lbm_trace 150 | cmp - probe_150.txt' || problems+=("lbm_trace 150 differs from the golden text")
+    # shellcheck disable=SC2016
+    version=$(in_fresh dpkg-query -W -f='${Version}' latticeview)
+    [ "$(in_fresh lbm_trace --version)" = "lbm_trace (latticeview) $version" ] ||
+        problems+=("lbm_trace --version does not say the package's version $version")
+    grep -q "<release version=\"$version\"" "$fresh"/usr/share/metainfo/*.metainfo.xml ||
+        problems+=("the metainfo's release is not the package's version $version")
+
+    # The window, as the applications menu starts it: the Exec line without
+    # its field codes (a terminal for Terminal=true is the menu's own).
+    local exec_line window='' status=
+    exec_line=$(sed -n 's/^Exec=//p' "$fresh/usr/share/applications/latticeview.desktop" | head -n 1 |
+        sed -e 's/ *%[fFuUdDnNickvm]//g')
+    work=$(mktemp -d "$fresh/tmp/window.XXXXXX")
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    if [ -n "$exec_line" ] && [ -s "$work/display" ]; then
+        local DISPLAY
+        DISPLAY=":$(head -n 1 "$work/display")"
+        export DISPLAY
+        in_fresh sh -c "$exec_line" >"$work/out.txt" 2>"$work/err.txt" &
+        local window_pid=$!
+        for _ in $(seq 300); do
+            window=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true)
+            [ -n "$window" ] && break
+            kill -0 "$window_pid" 2>/dev/null || break
+            sleep 0.2
+        done
+        if [ -n "$window" ]; then
+            sleep 1
+            window=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true)
+            xdotool windowfocus "$window" || true
+            xdotool key f || true
+            sleep 1
+            xdotool key q || true
+            for _ in $(seq 100); do kill -0 "$window_pid" 2>/dev/null || break; sleep 0.1; done
+        fi
+        kill "$window_pid" 2>/dev/null || true
+        wait "$window_pid" && status=0 || status=$?
+    fi
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+    if [ "$status" = 1 ] && head -n 11 "$fresh/root/probe_150.txt" | cmp -s - "$work/out.txt"; then
+        echo "ok: Exec=$exec_line: f prints the first golden report, q ends with status 1"
+    else
+        cat "$work/err.txt" "$work/xvfb.log"
+        problems+=("the window from Exec=$exec_line (window: ${window:-none}, exit status: ${status:-none})")
+    fi
+
+    local page
+    page=$(in_fresh man -w latticeview) && echo "man -w latticeview: $page" || problems+=("man -w latticeview finds nothing")
+
+    # Removed: every file of the package gone, and every directory but those
+    # that other packages own too.
+    if in_fresh apt-get purge -y -q latticeview >"$fresh/root/apt.log" 2>&1; then
+        local path left=()
+        while IFS= read -r path; do
+            [ "$path" = /. ] && continue
+            [ -e "$fresh$path" ] || [ -L "$fresh$path" ] || continue
+            [ -d "$fresh$path" ] && [ ! -L "$fresh$path" ] && in_fresh dpkg-query -S "$path" >/dev/null 2>&1 && continue
+            left+=("$path")
+        done <"$fresh/root/files.txt"
+        [ "${#left[@]}" -eq 0 ] || problems+=("left after apt-get purge: ${left[*]}")
+    else
+        tail -n 30 "$fresh/root/apt.log"
+        problems+=("apt-get purge latticeview failed")
+    fi
+
+    if [ "${#problems[@]}" -eq 0 ]; then
+        echo "ok: the package installs in a fresh system, runs, and is removed without a trace"
+    else
+        printf 'FAILED: %s\n' "${problems[@]}"
+        failed+=("the package")
+    fi
+    take_down "$fresh" || true
+    package_dir=
+}
+
+# With the argument "package", only the package is tested.
+if [ "${1:-}" = package ]; then
+    package_test
+    [ "${#failed[@]}" -eq 0 ] || { echo "Debian 13 FAILED: ${failed[*]}"; exit 1; }
+    echo "Debian 13 passed: the package"
+    exit 0
+fi
 
 # ---------------------------------------------------------------- run.sh
 # An Xvfb of this machine: X clients in the chroot reach its abstract socket.
@@ -216,6 +370,8 @@ fi
 phase "scripts/test.sh"
 in_chroot scripts/test.sh || failed+=("scripts/test.sh")
 
+package_test
+
 # ---------------------------------------------------------------- FLTK 1.4
 phase "FLTK 1.4 in place of FLTK 1.3"
 if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q libfltk1.4-dev libfltk1.3-dev- >/dev/null; then
@@ -249,4 +405,4 @@ if [ "${#failed[@]}" -ne 0 ]; then
     echo "Debian 13 FAILED: ${failed[*]}"
     exit 1
 fi
-echo "Debian 13 passed: scripts/run.sh, scripts/test.sh, FLTK 1.4, XWayland"
+echo "Debian 13 passed: scripts/run.sh, scripts/test.sh, the package, FLTK 1.4, XWayland"
