@@ -2,7 +2,7 @@
 # program under Xvfb.
 
 add_executable(camera_test ${CMAKE_CURRENT_SOURCE_DIR}/camera_test.cpp)
-target_link_libraries(camera_test PRIVATE lbm_window_limits GTest::gtest_main)
+target_link_libraries(camera_test PRIVATE lbm_view GTest::gtest_main)
 gtest_discover_tests(camera_test TEST_PREFIX "camera.")
 
 if(LBM_GUI_TESTS)
@@ -28,7 +28,7 @@ find_library(LBM_GLU_LIBRARY GLU)
 if(LBM_OSMESA_INCLUDE_DIR AND LBM_OSMESA_LIBRARY AND LBM_GLU_LIBRARY)
   add_executable(view_matrices_test ${CMAKE_CURRENT_SOURCE_DIR}/view_matrices_test.cpp)
   target_include_directories(view_matrices_test SYSTEM PRIVATE ${LBM_OSMESA_INCLUDE_DIR})
-  target_link_libraries(view_matrices_test PRIVATE lbm_view_matrices ${LBM_OSMESA_LIBRARY} ${LBM_GLU_LIBRARY}
+  target_link_libraries(view_matrices_test PRIVATE lbm_view ${LBM_OSMESA_LIBRARY} ${LBM_GLU_LIBRARY}
     GTest::gtest_main)
   gtest_discover_tests(view_matrices_test TEST_PREFIX "view_matrices."
     PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/osmesa_lsan.supp:print_suppressions=0")
