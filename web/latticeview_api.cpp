@@ -157,3 +157,4 @@ EMSCRIPTEN_KEEPALIVE int lv_frame(double pixelRatio) {
 }  // extern "C"
 
 static_assert(sizeof(CameraState) == 5 * sizeof(float), "the script reads the camera as five floats");
+static_assert(NUM_LAYERS == 1, "the page's shader draws every point with layer 0's matrix");
