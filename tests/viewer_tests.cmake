@@ -22,16 +22,9 @@ endif()
 
 # The page's matrices without GLU, against GLU and the GL (Mesa's off-screen
 # library).
-find_path(LBM_OSMESA_INCLUDE_DIR GL/osmesa.h)
-find_library(LBM_OSMESA_LIBRARY OSMesa)
-find_library(LBM_GLU_LIBRARY GLU)
-if(LBM_OSMESA_INCLUDE_DIR AND LBM_OSMESA_LIBRARY AND LBM_GLU_LIBRARY)
+if(TARGET lbm_osmesa)
   add_executable(view_matrices_test ${CMAKE_CURRENT_SOURCE_DIR}/view_matrices_test.cpp)
-  target_include_directories(view_matrices_test SYSTEM PRIVATE ${LBM_OSMESA_INCLUDE_DIR})
-  target_link_libraries(view_matrices_test PRIVATE lbm_view ${LBM_OSMESA_LIBRARY} ${LBM_GLU_LIBRARY}
-    GTest::gtest_main)
+  target_link_libraries(view_matrices_test PRIVATE lbm_view lbm_osmesa GTest::gtest_main)
   gtest_discover_tests(view_matrices_test TEST_PREFIX "view_matrices."
     PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/osmesa_lsan.supp:print_suppressions=0")
-else()
-  message(WARNING "view_matrices_test needs Mesa's off-screen library and GLU (Debian: libosmesa6-dev, libglu1-mesa-dev)")
 endif()
