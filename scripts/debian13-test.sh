@@ -18,7 +18,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 
 [ "$(id -u)" -eq 0 ] || { echo "debian13-test.sh needs root (debootstrap, chroot, mount)" >&2; exit 2; }
-ensure_packages debootstrap debian-archive-keyring xvfb xdotool
+ensure_packages debootstrap debian-archive-keyring xvfb x11-utils xdotool
 command -v git >/dev/null || ensure_packages git
 
 SUITE=trixie
@@ -153,20 +153,17 @@ in_chroot() {
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         bash -c 'cd /root/latticeview && "$@"' in_chroot "$@"
 }
-failed=()
 
 # ---------------------------------------------------------------- run.sh
 # An Xvfb of this machine: X clients in the chroot reach its abstract socket.
 phase "scripts/run.sh on the fresh system"
 work=$(mktemp -d "$chroot_dir/tmp/run.XXXXXX")
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+xvfb_started=true
+start_xvfb "$work" || xvfb_started=false
+xvfb_pid=${XVFB_PID:-}
 window=
 run_status=
-if [ -s "$work/display" ]; then
-    DISPLAY=":$(head -n 1 "$work/display")"
-    export DISPLAY
+if $xvfb_started; then
     in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
     run_pid=$!
     world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
@@ -205,16 +202,15 @@ unset DISPLAY
 # building.
 if [ "$run_status" = 1 ] &&
     sed -n '/^Lattice 0: /,$p' "$work/run.txt" | cmp -s - <(head -n 220 "$root/tests/golden/probe_150.txt"); then
-    echo "ok: scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
+    pass "scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
 else
     tail -n 40 "$work/run.txt"
-    echo "FAILED: scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
-    failed+=("scripts/run.sh")
+    fail "scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
 fi
 
 # ---------------------------------------------------------------- test.sh
 phase "scripts/test.sh"
-in_chroot scripts/test.sh || failed+=("scripts/test.sh")
+check "scripts/test.sh" in_chroot scripts/test.sh
 
 # ---------------------------------------------------------------- FLTK 1.4
 phase "FLTK 1.4 in place of FLTK 1.3"
@@ -223,14 +219,14 @@ if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q libfltk1.4
     in_chroot sh -c 'echo "FLTK $(fltk-config --version)"'
     # g++, and g++ with the sanitizers; warnings are errors.
     # shellcheck disable=SC2016
-    in_chroot bash -c '. scripts/packages.sh && root=$PWD && failed=() &&
-        run_build fltk14 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_BUILD_BENCH=OFF \
-            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
-        run_build fltk14-sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
-            -DLBM_BUILD_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
-        [ "${#failed[@]}" -eq 0 ] || { echo "FAILED: ${failed[*]}"; false; }' || failed+=("FLTK 1.4")
+    check "FLTK 1.4: g++ and g++ with the sanitizers" in_chroot bash -c '. scripts/packages.sh
+        run_build "$PWD" fltk14 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_BUILD_BENCH=OFF \
+            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+        run_build "$PWD" fltk14-sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+            -DLBM_SANITIZE=ON -DLBM_BUILD_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+        finish'
 else
-    failed+=("FLTK 1.4 (install)")
+    fail "FLTK 1.4 (install)"
 fi
 
 # ---------------------------------------------------------------- Wayland
@@ -240,13 +236,9 @@ fi
 # Wayland session with XWayland the program chooses FLTK's X11 backend itself.
 phase "a Wayland session (weston) through XWayland, FLTK 1.4"
 if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q weston xwayland >/dev/null; then
-    in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview || failed+=("XWayland")
+    check "XWayland" in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview
 else
-    failed+=("XWayland (install)")
+    fail "XWayland (install)"
 fi
 
-if [ "${#failed[@]}" -ne 0 ]; then
-    echo "Debian 13 FAILED: ${failed[*]}"
-    exit 1
-fi
-echo "Debian 13 passed: scripts/run.sh, scripts/test.sh, FLTK 1.4, XWayland"
+finish

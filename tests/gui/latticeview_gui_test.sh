@@ -29,7 +29,7 @@ TOLERANCE=3         # per colour channel, for the software renderer's rounding
 LATTICEVIEW_LAYERS2=${LATTICEVIEW_LAYERS2:-}
 RECORD=${LBM_GUI_RECORD:-}
 REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
-. "$(dirname "$0")/../shell_helpers.sh"
+. "$(dirname "$0")/../../scripts/shell_helpers.sh"
 
 for tool in Xvfb xdotool xdpyinfo xwininfo xev glxinfo "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
@@ -49,11 +49,11 @@ cleanup() {
 trap cleanup EXIT
 
 fatal() {
-    echo "FAILED: $1"
+    fail "$1"
     echo "display: ${DISPLAY:-none}"
     [ -s "$WORK/xvfb.log" ] && { echo "X server's log:"; cat "$WORK/xvfb.log"; }
     [ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
-    echo "$PASSED passed, $((FAILED + 1)) failed"
+    finish
     exit 1
 }
 
