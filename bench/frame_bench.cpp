@@ -36,14 +36,6 @@ constexpr int MIN_FRAMES = 10;
 using Clock = std::chrono::steady_clock;
 using Picture = std::vector<GLubyte>;
 
-const char* drawingName(PointDrawing drawing) {
-    switch (drawing) {
-        case PointDrawing::ONE_CALL: return "one draw call";
-        case PointDrawing::POINT_PER_CALL: return "one call per point";
-        default: return "single calls";
-    }
-}
-
 void drawFrame(ScenePainter& painter, const Lattice& lattice, const CameraState& camera = DEFAULT_CAMERA) {
     painter.draw(camera, lattice);
     glFinish();
@@ -104,7 +96,7 @@ void measure(const char* state, ScenePainter& painter, const Lattice& lattice, c
     for (size_t d = 0; d < drawings.size(); ++d) {
         const double seconds = median(samples[d]);
         std::fprintf(stderr, "%d layer%s, %-15s %-13s %8.3f ms per frame %8.1f frames per second  (%ld lit pixels)\n",
-                     NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s", label, drawingName(drawings[d]), seconds * 1e3,
+                     NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s", label, pointDrawingName(drawings[d]), seconds * 1e3,
                      1.0 / seconds, lit);
     }
     if (drawings.size() == 2)
@@ -144,7 +136,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "renderer: %s, OpenGL %s, %d x %d; points drawn with %s\n",
                  reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                  reinterpret_cast<const char*>(glGetString(GL_VERSION)), WIDTH, HEIGHT,
-                 drawingName(painter.drawing()));
+                 pointDrawingName(painter.drawing()));
     std::fprintf(stderr, "median of %d repetitions\n", repetitions);
 
     const auto startup = makeStartupLattice();

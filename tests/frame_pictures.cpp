@@ -32,14 +32,6 @@ constexpr int STEPS = 60;
 
 using Picture = std::vector<GLubyte>;
 
-const char* drawingName(PointDrawing drawing) {
-    switch (drawing) {
-        case PointDrawing::ONE_CALL: return "one draw call";
-        case PointDrawing::POINT_PER_CALL: return "one call per point";
-        default: return "single calls";
-    }
-}
-
 void drawFrame(ScenePainter& painter, const Lattice& lattice, const CameraState& camera = DEFAULT_CAMERA) {
     painter.draw(camera, lattice);
     glFinish();
@@ -86,7 +78,7 @@ bool sameFarPictures(const char* state, ScenePainter& painter, const Lattice& la
                     if (differing != 0) {
                         std::fprintf(stderr, "%s, elevation %g, azimuth %g, distance %g: %ld pixels differ from %s\n",
                                      state, static_cast<double>(elevation), static_cast<double>(azimuth),
-                                     static_cast<double>(distance), differing, drawingName(other));
+                                     static_cast<double>(distance), differing, pointDrawingName(other));
                         same = false;
                     }
                 }
@@ -142,9 +134,9 @@ int main(int argc, char** argv) {
     setUpSceneProjection(WIDTH, HEIGHT);
     setUpSceneLight();
     std::fprintf(stderr, "%d layer%s: OpenGL %s; points drawn with %s\n", NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s",
-                 reinterpret_cast<const char*>(glGetString(GL_VERSION)), drawingName(painter.drawing()));
+                 reinterpret_cast<const char*>(glGetString(GL_VERSION)), pointDrawingName(painter.drawing()));
     bool ok = painter.drawing() == expected;
-    if (!ok) std::fprintf(stderr, "the context should have chosen %s\n", drawingName(expected));
+    if (!ok) std::fprintf(stderr, "the context should have chosen %s\n", pointDrawingName(expected));
 
     const auto lattice = makeStartupLattice();
     ok = check("start-up", painter, *lattice, buffer) && ok;

@@ -117,6 +117,14 @@ const void* bufferOffset(std::size_t offset) { return reinterpret_cast<const voi
 
 }  // namespace
 
+const char* pointDrawingName(PointDrawing drawing) {
+    switch (drawing) {
+        case PointDrawing::ONE_CALL: return "one draw call";
+        case PointDrawing::POINT_PER_CALL: return "one call per point";
+        default: return "single calls";
+    }
+}
+
 ScenePainter::ScenePainter() : points_(new ScenePoint[SCENE_POINTS_MAX]) {}
 
 ScenePainter::~ScenePainter() = default;
