@@ -11,13 +11,17 @@ if(LBM_GUI_TESTS)
   add_executable(wm_close ${CMAKE_CURRENT_SOURCE_DIR}/gui/wm_close.cpp)
   target_link_libraries(wm_close PRIVATE X11::X11)
 
+  # Where the program puts a point of the lattice, for the test to look there.
+  add_executable(lattice_pixel ${CMAKE_CURRENT_SOURCE_DIR}/gui/lattice_pixel.cpp)
+  target_link_libraries(lattice_pixel PRIVATE lbm_view)
+
   add_test(NAME gui_latticeview
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/gui/latticeview_gui_test.sh
       $<TARGET_FILE:latticeview> $<TARGET_FILE:lbm_trace> $<TARGET_FILE:wm_close>)
   # In a sanitizer build the program's exit runs LeakSanitizer, which must not
   # count the libraries' own lifelong blocks.
   set_tests_properties(gui_latticeview PROPERTIES TIMEOUT 240
-    ENVIRONMENT "LATTICEVIEW_LAYERS2=$<TARGET_FILE:latticeview_layers2>;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/gui/lsan.supp:print_suppressions=0")
+    ENVIRONMENT "LATTICEVIEW_LAYERS2=$<TARGET_FILE:latticeview_layers2>;LATTICE_PIXEL=$<TARGET_FILE:lattice_pixel>;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/gui/lsan.supp:print_suppressions=0")
 endif()
 
 # The page's matrices without GLU, against GLU and the GL (Mesa's off-screen
