@@ -42,10 +42,8 @@ bool requestXWindowSize(const Fl_Window* window, int width, int height) {
 
 WorldWindow::WorldWindow(int x, int y, int w, int h, const char* label)
     : Fl_Gl_Window(x, y, w, h, label),
-      lattice(nullptr),
-      camera(DEFAULT_CAMERA) {
-    lattice = makeStartupLattice().release();
-}
+      lattice(makeStartupLattice().release()),
+      camera(DEFAULT_CAMERA) {}
 
 // The lattice is deliberately left allocated: it lives until the process ends.
 WorldWindow::~WorldWindow() = default;

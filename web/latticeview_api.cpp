@@ -15,11 +15,11 @@
 #include "camera.h"
 #include "drag.h"
 #include "lattice.h"
+#include "picture.h"
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
 #include "view_matrices.h"
-#include "picture.h"
 
 namespace {
 
