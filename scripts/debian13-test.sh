@@ -21,7 +21,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 
 [ "$(id -u)" -eq 0 ] || { echo "debian13-test.sh needs root (debootstrap, chroot, mount)" >&2; exit 2; }
-ensure_packages debootstrap debian-archive-keyring xvfb xdotool
+ensure_packages debootstrap debian-archive-keyring xvfb x11-utils xdotool
 command -v git >/dev/null || ensure_packages git
 
 SUITE=trixie
@@ -159,7 +159,6 @@ in_chroot() {
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         bash -c 'cd /root/latticeview && "$@"' in_chroot "$@"
 }
-failed=()
 
 # ---------------------------------------------------------------- the package
 # scripts/deb.sh builds the Debian package in the chroot (and checks it with
@@ -176,13 +175,12 @@ package_test() {
     phase "the Debian package: scripts/deb.sh"
     if ! in_chroot scripts/deb.sh >"$log" 2>&1; then
         tail -n 40 "$log"
-        echo "FAILED: scripts/deb.sh"
-        failed+=("the package (scripts/deb.sh)")
+        fail "the package (scripts/deb.sh)"
         return
     fi
     grep -E '^[EW]: latticeview|^FAILED|^built ' "$log" || true
     deb=$(find "$chroot_dir/root/latticeview/build/deb" -maxdepth 1 -name "latticeview_*_$arch.deb" | head -n 1)
-    [ -n "$deb" ] || { echo "FAILED: scripts/deb.sh built no latticeview_*_$arch.deb"; failed+=("the package (no .deb)"); return; }
+    [ -n "$deb" ] || { fail "the package (scripts/deb.sh built no latticeview_*_$arch.deb)"; return; }
     name=$(basename "$deb")
 
     phase "the package in a fresh system: $name"
@@ -190,7 +188,7 @@ package_test() {
     fresh=$package_dir
     echo $$ >"$fresh.pid"
     debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$fresh" "$archive" >"$fresh.log" 2>&1 ||
-        { tail -n 30 "$fresh.log"; failed+=("the package (fresh system)"); return; }
+        { tail -n 30 "$fresh.log"; fail "the package (fresh system)"; return; }
     rm -f "$fresh.log"
     mount -t proc proc "$fresh/proc"
     mount -t sysfs -o ro sysfs "$fresh/sys"
@@ -209,12 +207,12 @@ package_test() {
     if ! in_fresh apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
         ! in_fresh apt-get install -y -q man-db >"$fresh/root/apt.log" 2>&1; then
         tail -n 30 "$fresh/root/apt.log"
-        failed+=("the package (apt-get update, man-db)")
+        fail "the package (apt-get update, man-db)"
         return
     fi
     if ! in_fresh apt-get install -y -q "./$name" >"$fresh/root/install.log" 2>&1; then
         tail -n 30 "$fresh/root/install.log"
-        failed+=("the package (apt-get install ./$name)")
+        fail "the package (apt-get install ./$name)"
         return
     fi
     echo "apt-get install ./$name: $(grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$fresh/root/install.log")"
@@ -235,13 +233,10 @@ package_test() {
     exec_line=$(sed -n 's/^Exec=//p' "$fresh/usr/share/applications/latticeview.desktop" | head -n 1 |
         sed -e 's/ *%[fFuUdDnNickvm]//g')
     work=$(mktemp -d "$fresh/tmp/window.XXXXXX")
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    if [ -n "$exec_line" ] && [ -s "$work/display" ]; then
-        local DISPLAY
-        DISPLAY=":$(head -n 1 "$work/display")"
-        export DISPLAY
+    local xvfb_started=true
+    start_xvfb "$work" || xvfb_started=false
+    xvfb_pid=${XVFB_PID:-}
+    if [ -n "$exec_line" ] && $xvfb_started; then
         in_fresh sh -c "$exec_line" >"$work/out.txt" 2>"$work/err.txt" &
         local window_pid=$!
         for _ in $(seq 300); do
@@ -265,6 +260,7 @@ package_test() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=
+    unset DISPLAY
     if [ "$status" = 1 ] && head -n 11 "$fresh/root/probe_150.txt" | cmp -s - "$work/out.txt"; then
         echo "ok: Exec=$exec_line: f prints the first golden report, q ends with status 1"
     else
@@ -292,10 +288,10 @@ package_test() {
     fi
 
     if [ "${#problems[@]}" -eq 0 ]; then
-        echo "ok: the package installs in a fresh system, runs, and is removed without a trace"
+        pass "the package installs in a fresh system, runs, and is removed without a trace"
     else
-        printf 'FAILED: %s\n' "${problems[@]}"
-        failed+=("the package")
+        local problem
+        for problem in "${problems[@]}"; do fail "the package: $problem"; done
     fi
     take_down "$fresh" || true
     package_dir=
@@ -304,23 +300,20 @@ package_test() {
 # With the argument "package", only the package is tested.
 if [ "${1:-}" = package ]; then
     package_test
-    [ "${#failed[@]}" -eq 0 ] || { echo "Debian 13 FAILED: ${failed[*]}"; exit 1; }
-    echo "Debian 13 passed: the package"
-    exit 0
+    finish
+    exit
 fi
 
 # ---------------------------------------------------------------- run.sh
 # An Xvfb of this machine: X clients in the chroot reach its abstract socket.
 phase "scripts/run.sh on the fresh system"
 work=$(mktemp -d "$chroot_dir/tmp/run.XXXXXX")
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+xvfb_started=true
+start_xvfb "$work" || xvfb_started=false
+xvfb_pid=${XVFB_PID:-}
 window=
 run_status=
-if [ -s "$work/display" ]; then
-    DISPLAY=":$(head -n 1 "$work/display")"
-    export DISPLAY
+if $xvfb_started; then
     in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
     run_pid=$!
     world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
@@ -359,16 +352,15 @@ unset DISPLAY
 # building.
 if [ "$run_status" = 1 ] &&
     sed -n '/^Lattice 0: /,$p' "$work/run.txt" | cmp -s - <(head -n 220 "$root/tests/golden/probe_150.txt"); then
-    echo "ok: scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
+    pass "scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
 else
     tail -n 40 "$work/run.txt"
-    echo "FAILED: scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
-    failed+=("scripts/run.sh")
+    fail "scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
 fi
 
 # ---------------------------------------------------------------- test.sh
 phase "scripts/test.sh"
-in_chroot scripts/test.sh || failed+=("scripts/test.sh")
+check "scripts/test.sh" in_chroot scripts/test.sh
 
 package_test
 
@@ -379,14 +371,14 @@ if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q libfltk1.4
     in_chroot sh -c 'echo "FLTK $(fltk-config --version)"'
     # g++, and g++ with the sanitizers; warnings are errors.
     # shellcheck disable=SC2016
-    in_chroot bash -c '. scripts/packages.sh && root=$PWD && failed=() &&
-        run_build fltk14 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_BUILD_BENCH=OFF \
-            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
-        run_build fltk14-sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
-            -DLBM_BUILD_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON &&
-        [ "${#failed[@]}" -eq 0 ] || { echo "FAILED: ${failed[*]}"; false; }' || failed+=("FLTK 1.4")
+    check "FLTK 1.4: g++ and g++ with the sanitizers" in_chroot bash -c '. scripts/packages.sh
+        run_build "$PWD" fltk14 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_BUILD_BENCH=OFF \
+            -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+        run_build "$PWD" fltk14-sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+            -DLBM_SANITIZE=ON -DLBM_BUILD_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+        finish'
 else
-    failed+=("FLTK 1.4 (install)")
+    fail "FLTK 1.4 (install)"
 fi
 
 # ---------------------------------------------------------------- Wayland
@@ -396,13 +388,9 @@ fi
 # Wayland session with XWayland the program chooses FLTK's X11 backend itself.
 phase "a Wayland session (weston) through XWayland, FLTK 1.4"
 if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q weston xwayland >/dev/null; then
-    in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview || failed+=("XWayland")
+    check "XWayland" in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview
 else
-    failed+=("XWayland (install)")
+    fail "XWayland (install)"
 fi
 
-if [ "${#failed[@]}" -ne 0 ]; then
-    echo "Debian 13 FAILED: ${failed[*]}"
-    exit 1
-fi
-echo "Debian 13 passed: scripts/run.sh, scripts/test.sh, the package, FLTK 1.4, XWayland"
+finish

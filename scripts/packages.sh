@@ -1,6 +1,8 @@
 # Sourced by the other scripts: installs the Debian packages a command needs,
 # through apt-get, as root or through sudo, when any of them is missing; and
-# builds and tests one configuration of the project (run_build).
+# builds and tests one configuration of the project (run_build). Brings the
+# shared helpers (shell_helpers.sh) along.
+. "$(dirname "${BASH_SOURCE[0]}")/shell_helpers.sh"
 
 # Building the program.
 BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri)
@@ -44,17 +46,18 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -q "${missing[@]}"
 }
 
-# run_build NAME CMAKE-ARGUMENTS...: configures build/test-NAME with the
-# arguments, builds it and runs its tests; a failure is added to the caller's
-# array `failed`, and the next build goes on.
+# run_build SOURCE NAME CMAKE-ARGUMENTS...: configures SOURCE/build/test-NAME
+# with the arguments, builds it and runs its tests; passes or fails (the
+# shared helpers' pass and fail) "NAME (build)" or "NAME (tests)", and returns
+# false on either failure.
 run_build() {
-    local name=$1; shift
-    local build="$root/build/test-$name"
+    local source=$1 name=$2; shift 2
+    local build="$source/build/test-$name"
     echo "=== $name: configure and build"
-    if ! { cmake -S "$root" -B "$build" "$@" >/dev/null && cmake --build "$build" -j "$(nproc)"; }; then
-        failed+=("$name (build)")
-        return
+    if ! { cmake -S "$source" -B "$build" "$@" >/dev/null && cmake --build "$build" -j "$(nproc)"; }; then
+        fail "$name (build)"
+        return 1
     fi
     echo "=== $name: test"
-    ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300 || failed+=("$name (tests)")
+    check "$name (tests)" ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
 }

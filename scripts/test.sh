@@ -11,17 +11,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
-failed=()
+run_build "$root" gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ || true
+run_build "$root" clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DLBM_BUILD_BENCH=OFF || true
+run_build "$root" sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
+    -DLBM_BUILD_BENCH=OFF || true
+run_build "$root" nosimd -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_SIMD=OFF -DLBM_BUILD_VIEWER=OFF \
+    -DLBM_BUILD_BENCH=OFF || true
 
-run_build gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
-run_build clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DLBM_BUILD_BENCH=OFF
-run_build sanitizers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DLBM_SANITIZE=ON \
-    -DLBM_BUILD_BENCH=OFF
-run_build nosimd -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DLBM_SIMD=OFF -DLBM_BUILD_VIEWER=OFF \
-    -DLBM_BUILD_BENCH=OFF
-
-if [ "${#failed[@]}" -ne 0 ]; then
-    echo "FAILED: ${failed[*]}"
-    exit 1
-fi
-echo "all builds passed"
+finish

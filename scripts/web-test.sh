@@ -20,8 +20,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/web-env.sh"
 ensure_web_packages "${WEB_TEST_PACKAGES[@]}" || exit 1
 
-. "$root/tests/shell_helpers.sh"
-
 # ---------------------------------------------------------------- builds and golden tests
 # The page is built by the first build; none is compared when that fails.
 rm -f "$root/build/web/latticeview.html"

@@ -34,7 +34,7 @@ float Cell::computeDensity() const {
     return sum;
 }
 
-float Cell::computeSpeed(float cellDensity) const {
+float Cell::weightedPopulation() const {
     float sum = 0.0f;
     for (int i = 0; i < NUM_DIRECTIONS; ++i) {
         const Link& link = links[i];
@@ -42,9 +42,10 @@ float Cell::computeSpeed(float cellDensity) const {
             sum = static_cast<float>(static_cast<double>(sum) +
                                      static_cast<double>(link.f) * static_cast<double>(link.length));
     }
-    if (cellDensity == 0.0f) return 0.0f;
-    return static_cast<float>((1.0 / static_cast<double>(cellDensity)) * static_cast<double>(sum));
+    return sum;
 }
+
+float Cell::computeSpeed(float cellDensity) const { return speedOf(cellDensity, weightedPopulation()); }
 
 int Cell::directionIndex(int dx, int dy, int dz) {
     for (int i = 0; i < NUM_DIRECTIONS; ++i) {

@@ -106,8 +106,17 @@ public:
     // Sum of the populations of the links that have a neighbour.
     float computeDensity() const;
     // Length-weighted sum of the populations of the linked links, over density;
-    // 0 when density is 0.
+    // 0 when density is 0 (speedOf).
     float computeSpeed(float density) const;
+    // The length-weighted sum alone, each term added in double and the sum
+    // rounded to float after every link.
+    float weightedPopulation() const;
+    // The speed of a cell of the given density and length-weighted sum: what
+    // computeSpeed and the time step's collision store.
+    static float speedOf(float density, float weighted) {
+        return density == 0.0f ? 0.0f
+                               : static_cast<float>((1.0 / static_cast<double>(density)) * static_cast<double>(weighted));
+    }
 
     void setIntensity(float value) { intensity = value; }
     float getIntensity() const { return intensity; }

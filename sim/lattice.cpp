@@ -114,13 +114,14 @@ inline void relax(Cell& cell, const float* equilibrium, double omega) {
 #endif
 
 // Density and length-weighted population sum of each cell of a group, over the
-// linked links in link order. The cells' sums are independent chains; running
-// them side by side lets them overlap.
+// linked links in link order: Cell::computeDensity and
+// Cell::weightedPopulation. The cells' sums are independent chains; the SSE2
+// code runs them side by side, so that they overlap.
 #if defined(LBM_COLLIDE_SSE2)
 // Both sums of a cell in one register: length and f are neighbours in a link,
 // so one load gives (length, f), and multiplying the low lane alone gives
 // (length * f, f), exact in double. Added to (weighted, density) and rounded
-// to float per lane, as the scalar formulas do.
+// to float per lane, as computeDensity and weightedPopulation do.
 static_assert(offsetof(Link, f) == offsetof(Link, length) + sizeof(float), "length and f must be adjacent");
 
 template <int N>
@@ -156,15 +157,8 @@ inline void sumLinks(Cell* const* group, float* density, float* weighted) {
 template <int N>
 inline void sumLinks(Cell* const* group, float* density, float* weighted) {
     for (int c = 0; c < N; ++c) {
-        density[c] = weighted[c] = 0.0f;
-        for (int i = 0; i < NUM_DIRECTIONS; ++i) {
-            const Link& link = group[c]->links[i];
-            if (link.neighbour != nullptr) {
-                density[c] = density[c] + link.f;
-                weighted[c] = static_cast<float>(static_cast<double>(weighted[c]) +
-                                                 static_cast<double>(link.f) * static_cast<double>(link.length));
-            }
-        }
+        density[c] = group[c]->computeDensity();
+        weighted[c] = group[c]->weightedPopulation();
     }
 }
 #endif
@@ -172,9 +166,7 @@ inline void sumLinks(Cell* const* group, float* density, float* weighted) {
 // Stores density and speed, then relaxes every link toward the equilibrium of
 // its class, formed once per class.
 inline void collideCell(Cell& cell, float density, float weighted, double omega) {
-    const float speed = density == 0.0f ? 0.0f
-                                        : static_cast<float>((1.0 / static_cast<double>(density)) *
-                                                             static_cast<double>(weighted));
+    const float speed = Cell::speedOf(density, weighted);
     cell.density = density;
     cell.speed = speed;
 

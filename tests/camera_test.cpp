@@ -4,7 +4,8 @@
 #include <cmath>
 
 #include "camera.h"
-#include "window_limits.h"
+#include "drag.h"
+#include "window_bounds.h"
 
 namespace {
 
@@ -130,15 +131,44 @@ TEST(CameraDrag, NoMotionAndMovingBackRestoreThePushCamera) {
     for (int mode : {DRAG_ORBIT, DRAG_ZOOM, DRAG_PAN}) {
         SCOPED_TRACE(mode);
         expectSame(drag(SOMEWHERE, mode, 0, 0), SOMEWHERE);
-        // The window applies the drag at each tick from the snapshot of the push.
-        CameraState camera = SOMEWHERE;
-        camera = dragCamera(SOMEWHERE, camera, mode, 137, -59, W, H);
+        // Each tick computes the camera from the one at the press, not from the last tick's.
+        CameraDrag state;
+        state.press(mode, 300, 200, SOMEWHERE);
+        CameraState camera = state.update(SOMEWHERE, W, H);
+        expectSame(camera, SOMEWHERE);
+        state.move(163, 259);
+        camera = state.update(camera, W, H);
         const CameraState once = camera;
-        camera = dragCamera(SOMEWHERE, camera, mode, 137, -59, W, H);
+        expectSame(once, dragCamera(SOMEWHERE, SOMEWHERE, mode, 137, -59, W, H));
+        camera = state.update(camera, W, H);
         expectSame(camera, once);  // not incremental
-        camera = dragCamera(SOMEWHERE, camera, mode, 0, 0, W, H);
+        state.move(300, 200);
+        camera = state.update(camera, W, H);
         expectSame(camera, SOMEWHERE);
     }
+}
+
+TEST(CameraDrag, ReleaseStopsTheCameraAndTheNextPressStartsFromIt) {
+    CameraDrag state;
+    EXPECT_FALSE(state.active());
+    expectSame(state.update(SOMEWHERE, W, H), SOMEWHERE);  // idle: no drag of a default press
+
+    state.press(DRAG_ORBIT, 400, 300, DEFAULT_CAMERA);
+    state.move(200, 300);
+    const CameraState turned = state.update(DEFAULT_CAMERA, W, H);
+    EXPECT_EQ(turned.azimuth, 90.0f);
+    state.release();
+    EXPECT_FALSE(state.active());
+    state.move(0, 0);  // a move after the release moves nothing
+    expectSame(state.update(turned, W, H), turned);
+
+    // A press while a drag is in progress starts over from the current camera.
+    state.press(DRAG_ORBIT, 10, 10, turned);
+    state.press(DRAG_ZOOM, 50, 60, turned);
+    state.move(50, 360);
+    const CameraState zoomed = state.update(turned, W, H);
+    EXPECT_EQ(zoomed.azimuth, 90.0f);
+    EXPECT_EQ(zoomed.distance, 125.0f);  // 100 - 0.5 x 100 x (60 - 360) / 600
 }
 
 TEST(CameraDrag, OtherButtonsChangeNothing) {

@@ -8,7 +8,7 @@ set -u
 SCRIPTS=${1:?directory of packages.sh}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-. "$(dirname "$0")/shell_helpers.sh"
+. "$(dirname "$0")/../scripts/shell_helpers.sh"
 
 # The stand-in logs its arguments; its update fails LOCKED_UPDATES times with
 # apt's lock message, then with UPDATE_ERROR if set, then succeeds.

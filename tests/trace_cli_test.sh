@@ -9,7 +9,7 @@ set -u
 LBM_TRACE=${1:?path of lbm_trace}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-. "$(dirname "$0")/shell_helpers.sh"
+. "$(dirname "$0")/../scripts/shell_helpers.sh"
 
 "$LBM_TRACE" 20 >/dev/full 2>"$WORK/full.err"
 status=$?

@@ -1,6 +1,6 @@
 // The page's matrices (view_matrices.h, plain arithmetic) against what GLU and
 // the GL itself leave on the matrix stacks for the same cameras, read back
-// from Mesa's off-screen context: the projection, the lattice's model-view,
+// from Mesa's off-screen context: the projection, the layers' model-views,
 // their product and light 0's direction in eye space.
 #include <gtest/gtest.h>
 
@@ -80,8 +80,14 @@ TEST_F(GlMatrices, ModelViewAndLightAreThoseOfTheWindowsCalls) {
 
         glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
         glTranslatef(0.0f, 0.0f, 0.0f);
+        glTranslatef(1.0f, 0.0f, 0.0f);  // layer 0
         const Matrix4 modelView = read(GL_MODELVIEW_MATRIX);
-        expectSame(latticeModelView(sceneView(camera)), modelView, "lattice model-view");
+        expectSame(layerModelView(sceneView(camera), 0), modelView, "layer 0's model-view");
+        glPushMatrix();
+        glTranslatef(1.0f, 0.0f, 0.0f);  // each layer one translation further
+        glTranslatef(1.0f, 0.0f, 0.0f);
+        expectSame(layerModelView(sceneView(camera), 2), read(GL_MODELVIEW_MATRIX), "layer 2's model-view");
+        glPopMatrix();
         // The model-view is a rotation and a translation: its normal matrix
         // is its own upper 3 x 3, to the last bits of the inverse.
         for (int column = 0; column < 3; ++column)

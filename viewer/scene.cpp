@@ -49,12 +49,12 @@ namespace {
 #define LBM_TO_STRING(x) LBM_STRINGIFY(x)
 
 // The window's vertex prelude (GLSL 1.10, the language of OpenGL 2.0, with
-// its fixed-function state). The point list gives each point its layer's place (x = k + 1 for layer k); single GL
-// calls draw the point at x = 0 under the layer's own modelview, which the
-// layers' translations built one after the other, and the GL transforms it by
-// the product of projection and modelview. Each layer's product is handed in
-// (lvLayerClip) and applied here to the same vertex, so that every point
-// lands where, and at the depth at which, the single calls put it. The x of
+// its fixed-function state). A point of the point list is (k, u, v) for layer
+// k; single GL calls draw it at (0, u, v) under layer k's model-view
+// (layerModelView), and the GL transforms it by the product of projection and
+// model-view. Each layer's product is handed in (lvLayerClip) and applied
+// here to the same vertex, so that every point lands where, and at the depth
+// at which, the single calls put it. The x of
 // 0 is computed from the vertex rather than written as a constant, so that the
 // compiler cannot drop or reorder terms: the shader then multiplies and adds
 // exactly as the GL does for a single call's vertex (Mesa's llvmpipe was seen
@@ -66,9 +66,9 @@ constexpr char POINT_VERTEX_PRELUDE_WINDOW[] = "#version 110\n"
     "uniform mat4 lvLayerClip[" LBM_TO_STRING(LBM_NUM_LAYERS) "];\n"
     R"glsl(
 vec4 lvClipPosition(float pointSize) {
-    int layer = int(gl_Vertex.x) - 1;
+    int layer = int(gl_Vertex.x);
     vec4 place = gl_Vertex;
-    place.x -= float(layer + 1);
+    place.x -= float(layer);
     return lvLayerClip[layer] * place;
 }
 mat3 lvNormalMatrix() { return gl_NormalMatrix; }
@@ -116,6 +116,14 @@ GLuint compileShader(GLenum type, const char* prelude, const char* body) {
 const void* bufferOffset(std::size_t offset) { return reinterpret_cast<const void*>(offset); }
 
 }  // namespace
+
+const char* pointDrawingName(PointDrawing drawing) {
+    switch (drawing) {
+        case PointDrawing::ONE_CALL: return "one draw call";
+        case PointDrawing::POINT_PER_CALL: return "one call per point";
+        default: return "single calls";
+    }
+}
 
 ScenePainter::ScenePainter() : points_(new ScenePoint[SCENE_POINTS_MAX]) {}
 
@@ -192,27 +200,19 @@ void ScenePainter::draw(const CameraState& camera, const Lattice& lattice) {
         return;
     }
     const int count = fillScenePoints(lattice, points_.get());
-    // The matrices that the single calls would draw each layer with.
-    // Each the product of projection and modelview, rounded as the GL rounds
-    // it: in single precision, each element summed left to right.
-    Matrix4 projection;
+    // The matrices that the single calls draw each layer with, each the
+    // product of projection and model-view, rounded as the GL rounds it: in
+    // single precision, each element summed left to right.
+    Matrix4 projection, view;
     glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.m);
     Matrix4 layerClip[NUM_LAYERS];
-    glPushMatrix();
-    glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
-    glTranslatef(0.0f, 0.0f, 0.0f);
-    for (Matrix4& clip : layerClip) {
-        glTranslatef(1.0f, 0.0f, 0.0f);  // accumulates from layer to layer
-        Matrix4 modelview;
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelview.m);
-        clip = multiply(projection, modelview);
-    }
+    for (int k = 0; k < NUM_LAYERS; ++k) layerClip[k] = multiply(projection, layerModelView(view, k));
     static_assert(sizeof(Matrix4) == 16 * sizeof(GLfloat), "the layers' matrices are handed in as one float array");
     glUseProgram(program_);
     glUniformMatrix4fv(layerClipLocation_, NUM_LAYERS, GL_FALSE, layerClip[0].m);
     drawPointArray(count);
     glUseProgram(0);
-    glPopMatrix();
 }
 
 void ScenePainter::drawPointArray(int count) {

@@ -37,6 +37,9 @@ enum class PointDrawing {
     POINT_PER_CALL,
 };
 
+// "one draw call", "one call per point" or "single calls".
+const char* pointDrawingName(PointDrawing drawing);
+
 // Draws pictures of the lattice in one GL context. Holds the frame's point
 // array (allocated once, with room for every point) and, on the one-call
 // drawing, the shader program and the vertex buffer of the context.

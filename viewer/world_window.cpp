@@ -42,17 +42,8 @@ bool requestXWindowSize(const Fl_Window* window, int width, int height) {
 
 WorldWindow::WorldWindow(int x, int y, int w, int h, const char* label)
     : Fl_Gl_Window(x, y, w, h, label),
-      lattice(nullptr),
-      camera(DEFAULT_CAMERA),
-      dragMode(DRAG_NONE),
-      mouseX(0),
-      mouseY(0),
-      pressX(0),
-      pressY(0),
-      pressCamera(DEFAULT_CAMERA) {
-    lattice = new Lattice(STARTUP_TAU, STARTUP_SPACING);
-    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-}
+      lattice(makeStartupLattice().release()),
+      camera(DEFAULT_CAMERA) {}
 
 // The lattice is deliberately left allocated: it lives until the process ends.
 WorldWindow::~WorldWindow() = default;
@@ -60,18 +51,14 @@ WorldWindow::~WorldWindow() = default;
 int WorldWindow::handle(int event) {
     switch (event) {
         case FL_PUSH:
-            dragMode = Fl::event_button();
-            pressX = mouseX = Fl::event_x();
-            pressY = mouseY = Fl::event_y();
-            pressCamera = camera;
+            drag.press(Fl::event_button(), Fl::event_x(), Fl::event_y(), camera);
             return 1;
         case FL_RELEASE:
-            dragMode = DRAG_NONE;
+            drag.release();
             return 1;
         case FL_DRAG:
             // The camera follows at the next timer tick.
-            mouseX = Fl::event_x();
-            mouseY = Fl::event_y();
+            drag.move(Fl::event_x(), Fl::event_y());
             return 1;
         case FL_KEYBOARD:
             if (Fl::event_key() == KEY_STEP) {
@@ -110,12 +97,10 @@ void WorldWindow::flush() {
 }
 
 void WorldWindow::updateDrag() {
-    if (dragMode != DRAG_NONE) applyDrag();
+    if (drag.active()) applyDrag();
 }
 
-void WorldWindow::applyDrag() {
-    camera = dragCamera(pressCamera, camera, dragMode, pressX - mouseX, pressY - mouseY, w(), h());
-}
+void WorldWindow::applyDrag() { camera = drag.update(camera, w(), h()); }
 
 void WorldWindow::draw() {
     const int W = w();

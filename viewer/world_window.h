@@ -6,8 +6,10 @@
 #include <FL/Fl_Gl_Window.H>
 
 #include "camera.h"
+#include "drag.h"
+#include "picture.h"
 #include "scene.h"
-#include "window_limits.h"
+#include "window_bounds.h"
 
 class Lattice;
 
@@ -15,10 +17,7 @@ class WorldWindow : public Fl_Gl_Window {
 public:
     Lattice* lattice;     // owned; never freed (it lives as long as the process)
     CameraState camera;
-    int dragMode;         // button of the drag in progress, DRAG_NONE when idle
-    int mouseX, mouseY;   // latest pointer position seen during the drag
-    int pressX, pressY;   // pointer position at the push that started the drag
-    CameraState pressCamera;  // the camera at that push
+    CameraDrag drag;      // the mouse drag of the camera, idle at start-up
 
     WorldWindow(int x, int y, int w, int h, const char* label);
     ~WorldWindow() override;

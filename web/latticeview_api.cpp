@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "camera.h"
+#include "drag.h"
 #include "lattice.h"
+#include "picture.h"
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
 #include "snapshot.h"
 #include "view_matrices.h"
-#include "window_limits.h"
 
 namespace {
 
@@ -32,10 +33,7 @@ struct Program {
     std::unique_ptr<Lattice> lattice = makeStartupLattice();
     long steps = 0;  // taken since start-up
     CameraState camera = DEFAULT_CAMERA;
-    int dragMode = DRAG_NONE;
-    int mouseX = 0, mouseY = 0;
-    int pressX = 0, pressY = 0;
-    CameraState pressCamera = DEFAULT_CAMERA;
+    CameraDrag drag;
 };
 
 // Created by lv_start, once, and never freed (as the window's lattice).
@@ -62,26 +60,15 @@ EMSCRIPTEN_KEEPALIVE void lv_step() {
 
 // A button pressed at (x, y), in CSS pixels from the canvas's top left corner;
 // buttons as the window numbers them (1 left, 2 middle, 3 right).
-EMSCRIPTEN_KEEPALIVE void lv_press(int button, int x, int y) {
-    program->dragMode = button;
-    program->pressX = program->mouseX = x;
-    program->pressY = program->mouseY = y;
-    program->pressCamera = program->camera;
-}
+EMSCRIPTEN_KEEPALIVE void lv_press(int button, int x, int y) { program->drag.press(button, x, y, program->camera); }
 
-EMSCRIPTEN_KEEPALIVE void lv_move(int x, int y) {
-    program->mouseX = x;
-    program->mouseY = y;
-}
+EMSCRIPTEN_KEEPALIVE void lv_move(int x, int y) { program->drag.move(x, y); }
 
-EMSCRIPTEN_KEEPALIVE void lv_release() { program->dragMode = DRAG_NONE; }
+EMSCRIPTEN_KEEPALIVE void lv_release() { program->drag.release(); }
 
 // The frame timer's part: a drag in progress moves the camera.
 EMSCRIPTEN_KEEPALIVE void lv_update_drag() {
-    Program& p = *program;
-    if (p.dragMode == DRAG_NONE) return;
-    p.camera = dragCamera(p.pressCamera, p.camera, p.dragMode, p.pressX - p.mouseX, p.pressY - p.mouseY,
-                          CANVAS_WIDTH, CANVAS_HEIGHT);
+    program->camera = program->drag.update(program->camera, CANVAS_WIDTH, CANVAS_HEIGHT);
 }
 
 // The camera's five floats: elevation, azimuth, distance, targetX, targetY.
@@ -176,6 +163,7 @@ EMSCRIPTEN_KEEPALIVE int lv_frame(double pixelRatio) {
 }  // extern "C"
 
 static_assert(sizeof(CameraState) == 5 * sizeof(float), "the script reads the camera as five floats");
+static_assert(NUM_LAYERS == 1, "the page's shader draws every point with layer 0's matrix");
 
 // ---------------------------------------------------------------- snapshots
 // The lattice as it is now, as the file that `lbm_trace --vtk` writes for the

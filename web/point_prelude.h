@@ -1,8 +1,9 @@
 // The page's preludes to the shader bodies of point_shader.h (GLSL ES 1.00,
-// WebGL 1). The script sets the attribute lvPosition (the position of
-// point_list.h) and the uniforms
-//   lvModelViewProjection (mat4)  projection x view x the lattice's half turn
-//   lvNormalTransform (mat3)      the normal matrix of view x half turn
+// WebGL 1). The script sets the attribute lvPosition (a point of
+// point_list.h: the page's lattice has one layer, so x is 0 and the position
+// is the point's place in layer 0) and the uniforms
+//   lvModelViewProjection (mat4)  projection x view x layer 0's transformation
+//   lvNormalTransform (mat3)      the normal matrix of view x that transformation
 //   lvEyeLightDirection (vec3)    light 0's direction as the view transforms it
 //   lvViewportSize (vec2)         the picture's size in CSS pixels (800 x 600)
 //   lvDevicePixelRatio (float)    device pixels per CSS pixel

@@ -11,6 +11,7 @@
 # Environment:
 #   LATTICEVIEW_LAYERS2  the same program built with two layers (its picture is
 #                        compared with a reference too)
+#   LATTICE_PIXEL        tests/gui/lattice_pixel: where the program puts a point
 #   LBM_GUI_RECORD       optional: a directory; the pictures compared with the
 #                        references in tests/gui/reference are written there
 #                        instead of being compared (to record new references)
@@ -21,6 +22,7 @@ set -u
 
 LATTICEVIEW=${1:?path of latticeview}
 LBM_TRACE=${2:?path of lbm_trace}
+LATTICE_PIXEL=${LATTICE_PIXEL:?path of lattice_pixel (environment)}
 WM_CLOSE=${3:?path of wm_close}
 STARTUP_PNG=${4:-}
 
@@ -29,7 +31,7 @@ TOLERANCE=3         # per colour channel, for the software renderer's rounding
 LATTICEVIEW_LAYERS2=${LATTICEVIEW_LAYERS2:-}
 RECORD=${LBM_GUI_RECORD:-}
 REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
-. "$(dirname "$0")/../shell_helpers.sh"
+. "$(dirname "$0")/../../scripts/shell_helpers.sh"
 
 for tool in Xvfb xdotool xdpyinfo xwininfo xev glxinfo "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
@@ -49,11 +51,11 @@ cleanup() {
 trap cleanup EXIT
 
 fatal() {
-    echo "FAILED: $1"
+    fail "$1"
     echo "display: ${DISPLAY:-none}"
     [ -s "$WORK/xvfb.log" ] && { echo "X server's log:"; cat "$WORK/xvfb.log"; }
     [ -s "$WORK/stderr.txt" ] && { echo "program's standard error:"; cat "$WORK/stderr.txt"; }
-    echo "$PASSED passed, $((FAILED + 1)) failed"
+    finish
     exit 1
 }
 
@@ -108,25 +110,10 @@ channel() { awk -v c="$1" -v f="$LIT" 'BEGIN { printf "%d", int(255 * c * f + 0.
 BLUE_R=$(channel 0.1); BLUE_G=$(channel 0.6); BLUE_B=$(channel 1.0)
 GREEN_G=$(channel 0.42)   # the source's intensity is its green component
 
-# project U V: window pixel "x y" (y down from the window's top) of the vertex
-# (0, U, V) of layer 0 with the start-up camera.
-project() {
-    awk -v u="$1" -v v="$2" -v W="$W" -v H="$H" 'BEGIN {
-        pi = atan2(0, -1)
-        # Lattice::draw: translate (1, 0, 0) for layer 0, then the half turn
-        # about z maps (x, y, z) to (-x, -y, z).
-        wx = -1; wy = -u; wz = v
-        # Eye (100, 0, 2) looking at (0, 0, 2) with +z up: forward is -x,
-        # right = forward x up = (0, 1, 0), camera up = (0, 0, 1).
-        right = wy - 0; up = wz - 2; depth = 100 - wx
-        # Horizontal field of view 45 degrees: tan(fovx/2) = tan(22.5);
-        # fovy = 2 atan(tan(22.5) * H / W), so tan(fovy/2) = tan(22.5) * H / W.
-        tx = sin(pi / 8) / cos(pi / 8); ty = tx * H / W
-        xn = right / (depth * tx); yn = up / (depth * ty)
-        xw = (xn + 1) * W / 2; yw = (yn + 1) * H / 2     # GL window coordinates, y up
-        printf "%d %d\n", int(xw), H - 1 - int(yw)         # pixel holding the vertex, y down
-    }'
-}
+# project U V: window pixel "x y" (y down from the window's top) of the point
+# (0, U, V) of layer 0 with the start-up camera, as the program's own matrices
+# place it (lattice_pixel).
+project() { "$LATTICE_PIXEL" "$W" "$H" "$1" "$2"; }
 
 near() {  # near R G B R0 G0 B0
     local d

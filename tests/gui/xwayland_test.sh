@@ -25,12 +25,13 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-. "$here/../shell_helpers.sh"
+. "$here/../../scripts/shell_helpers.sh"
 fatal() {
-    echo "FAILED: $1"
+    fail "$1"
     for log in weston.log stderr.txt; do
         [ -s "$WORK/$log" ] && { echo "$log:"; tail -n 20 "$WORK/$log"; }
     done
+    finish
     exit 1
 }
 

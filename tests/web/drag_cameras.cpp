@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "camera.h"
-#include "window_limits.h"
+#include "drag.h"
+#include "picture.h"
 
 namespace {
 
@@ -35,8 +35,13 @@ int main() {
             std::fprintf(stderr, "drag_cameras: no button %d\n", button);
             return 2;
         }
-        const CameraState press = camera;
-        camera = dragCamera(press, camera, button, pressX - releaseX, pressY - releaseY, WINDOW_WIDTH, WINDOW_HEIGHT);
+        // As the window takes a drag: the press, the last position, one tick
+        // (which the test makes sure of), the release.
+        CameraDrag drag;
+        drag.press(button, pressX, pressY, camera);
+        drag.move(releaseX, releaseY);
+        camera = drag.update(camera, WINDOW_WIDTH, WINDOW_HEIGHT);
+        drag.release();
         std::printf("%08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 " %08" PRIx32 "\n", bits(camera.elevation),
                     bits(camera.azimuth), bits(camera.distance), bits(camera.targetX), bits(camera.targetY));
     }

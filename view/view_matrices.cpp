@@ -122,13 +122,15 @@ Matrix4 sceneView(const CameraState& camera) {
                         static_cast<double>(camera.targetY), EYE_HEIGHT, 0.0, 0.0, 1.0);
 }
 
-Matrix4 latticeModelView(const Matrix4& view) {
-    return translated(rotated(view, 180.0f, 0.0f, 0.0f, 1.0f), 0.0f, 0.0f, 0.0f);
+Matrix4 layerModelView(const Matrix4& view, int layer) {
+    Matrix4 r = translated(rotated(view, 180.0f, 0.0f, 0.0f, 1.0f), 0.0f, 0.0f, 0.0f);
+    for (int k = 0; k <= layer; ++k) r = translated(r, 1.0f, 0.0f, 0.0f);
+    return r;
 }
 
 FrameMatrices frameMatrices(const CameraState& camera, int W, int H) {
     const Matrix4 view = sceneView(camera);
-    const Matrix4 modelView = latticeModelView(view);
+    const Matrix4 modelView = layerModelView(view, 0);
     FrameMatrices frame{};
     frame.modelViewProjection = multiply(sceneProjection(W, H), modelView);
 

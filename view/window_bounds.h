@@ -1,10 +1,6 @@
-// The window's own rules, in plain code that tests can call: its size bound,
-// its frame period, and when its viewport and projection are set up.
+// The window's own rules, in plain code that tests can call: its size bound
+// and when its viewport and projection are set up. (The page has neither.)
 #pragma once
-
-// The window's size at start-up, in pixels (the page's picture has it too).
-constexpr int WINDOW_WIDTH = 800;
-constexpr int WINDOW_HEIGHT = 600;
 
 // Largest window width and height the program asks for and draws: the
 // largest viewport that Mesa's software renderer serves (its
@@ -12,9 +8,6 @@ constexpr int WINDOW_HEIGHT = 600;
 // was seen to crash on windows of 65,535 x 65,535 pixels.
 constexpr int WINDOW_SIZE_MAX = 16384;
 int boundedWindowSize(int size);
-
-// Frame timer period in seconds.
-constexpr float FRAME_PERIOD = 0.025f;
 
 // Decides on which draw the viewport and projection are set up. They are due
 // whenever the context is being set up; a window without area postpones them

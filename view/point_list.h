@@ -8,10 +8,11 @@
 // One point as the host hands it to the GL: seven floats, no padding, so that
 // the array is also a plain float array with a stride of 7.
 struct ScenePoint {
-    // Position in the lattice's drawing coordinates: x = k + 1 for layer k (the
-    // layers lie one unit apart along x), y the column's position u and z the
-    // row's position v (-25 for column or row 0, one unit per cell). The host
-    // applies the half turn about z (x, y, z -> -x, -y, z) and the camera.
+    // x: the index k of the point's layer, as a float; y, z: the point's place
+    // (u, v) in its layer, u the column's position and v the row's (-25 for
+    // column or row 0, one unit per cell). The point lies at (0, u, v) in the
+    // coordinates of layer k, which layerModelView (view_matrices.h) places
+    // in the world: every shader applies layer k's matrix to (x - k, y, z).
     float x, y, z;
     // Colour before lighting.
     float red, green, blue;

@@ -22,18 +22,18 @@
 //     the language needs first;
 //   - the point's position, as it pleases the host (the window takes it
 //     through gl_Vertex, the page through an attribute of its own);
-//   - vec4 lvClipPosition(float pointSize): the point's clip coordinates
-//     (projection x camera x half turn about z applied to the position of
-//     point_list.h; the window applies its layer's own matrix to the point's
-//     place within the layer instead, which is the same transform rounded as
-//     single GL calls round it). pointSize is the point's side in pixels, as
+//   - vec4 lvClipPosition(float pointSize): the point's clip coordinates:
+//     projection x camera x its layer's transformation (layerModelView)
+//     applied to its place (0, u, v) in the layer, for a point (k, u, v) of
+//     point_list.h in layer k. pointSize is the point's side in pixels, as
 //     the body sets gl_PointSize. Where the GL rasterises a point as a square centred on the
 //     exact window position (WebGL does), this must move the point so that it
 //     covers the pixels desktop OpenGL covers: for an odd size, the square
 //     centred on the centre of the pixel holding the vertex; for an even size,
 //     the square centred on the pixel corner nearest the vertex;
 //   - mat3 lvNormalMatrix(): the normal matrix of the lattice's modelview
-//     (inverse transpose of the upper 3 x 3 of camera x half turn);
+//     (inverse transpose of the upper 3 x 3 of camera x the lattice's
+//     transformation, the same for every layer);
 //   - vec3 lvLightDirection(): the direction toward light 0 in eye space, that
 //     is the camera's rotation applied to (1, 1, 1); need not be unit length;
 //   - float lvPointSizeScale(): device pixels per pixel of the picture (1 on

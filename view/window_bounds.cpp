@@ -1,4 +1,4 @@
-#include "window_limits.h"
+#include "window_bounds.h"
 
 #include "camera.h"
 

@@ -1,18 +1,33 @@
-# Sourced by the shell tests: counted checks, bounded waits, a private X
-# server, and stable pictures of a window compared pixel by pixel.
+# Sourced by the scripts and by the shell tests (never the other way round):
+# counted checks with one summary, bounded waits, a private X server, and
+# stable pictures of a window compared pixel by pixel.
+#
+# The one failure convention: every check ends in pass or fail, which print
+# "ok: WHAT" or "FAILED: WHAT" and count it; finish prints the counts and the
+# failures' names, and its status is the verdict (the script's exit status
+# when it is the last command).
 
-PASSED=0
-FAILED=0
+# Sourced a second time (packages.sh brings it along too), it keeps the counts.
+if [ -z "${LBM_SHELL_HELPERS:-}" ]; then
+    LBM_SHELL_HELPERS=1
+    PASSED=0
+    FAILED=0
+    FAILURES=()
+fi
 pass() { echo "ok: $1"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAILED: $1"; FAILED=$((FAILED + 1)); }
+fail() { echo "FAILED: $1"; FAILED=$((FAILED + 1)); FAILURES+=("$1"); }
 check() {  # check DESCRIPTION COMMAND...
     local what=$1; shift
     if "$@"; then pass "$what"; else fail "$what"; fi
 }
-# finish: the counts, and the test's exit status.
+# finish: the counts and what failed; false when anything failed.
 finish() {
     echo "$PASSED passed, $FAILED failed"
-    [ "$FAILED" -eq 0 ]
+    if [ "$FAILED" -ne 0 ]; then
+        local failure
+        for failure in "${FAILURES[@]}"; do echo "  failed: $failure"; done
+        return 1
+    fi
 }
 
 # wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s; false on timeout.

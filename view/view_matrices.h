@@ -30,15 +30,20 @@ Matrix4 sceneProjection(int W, int H);
 // The window's view: the camera's look-at, before the lattice's own
 // transformation.
 Matrix4 sceneView(const CameraState& camera);
-// The lattice's transformation on top of the view, for the positions of the
-// point list (point_list.h), which hold each layer's place along x: half a
-// turn about z (and the lattice's translation by nothing).
-Matrix4 latticeModelView(const Matrix4& view);
+// The lattice's own transformation on top of the view, for the points of
+// layer `layer` (0 .. NUM_LAYERS - 1), each drawn at (0, u, v) in its layer:
+// half a turn about z (x, y, z -> -x, -y, z), a translation by nothing, then
+// one translation by (1, 0, 0) per layer up to this one, so that layer k lies
+// k + 1 units along x. Rounded as the GL rounds the same glRotatef and
+// glTranslatef calls; every drawing of the lattice and its tests take it from
+// here.
+Matrix4 layerModelView(const Matrix4& view, int layer);
 
-// What a frame's shader needs besides the points, for a W x H picture.
+// What a frame's shader needs besides the points, for a W x H picture of a
+// lattice of one layer.
 struct FrameMatrices {
-    Matrix4 modelViewProjection;  // projection x view x the lattice's transformation
-    float normal[9];              // the normal matrix of view x lattice (column-major 3 x 3)
+    Matrix4 modelViewProjection;  // projection x view x layer 0's transformation
+    float normal[9];              // the normal matrix of that model-view (column-major 3 x 3)
     float lightDirection[3];      // light 0's direction (1, 1, 1, 0) as the view transforms it
 };
 FrameMatrices frameMatrices(const CameraState& camera, int W, int H);

@@ -8,10 +8,9 @@ bool hasOpenLink(const Cell& cell) {
 
 int fillScenePoints(const Lattice& lattice, ScenePoint* points) {
     int count = 0;
-    // Layer k lies k + 1 units along x: the sum of one unit per layer so far.
-    float layerX = 0.0f;
-    for (const LatticeLayer* layer : lattice.layers) {
-        layerX += 1.0f;
+    for (int k = 0; k < NUM_LAYERS; ++k) {
+        const LatticeLayer* layer = lattice.layers[k];
+        const auto layerX = static_cast<float>(k);
         float v = GRID_ORIGIN;
         for (int y = 0; y < GRID_SIZE; ++y, v += 1.0f) {
             float u = GRID_ORIGIN;
