@@ -25,11 +25,6 @@ var latticeview = (function () {
   Module.print = function (line) { pending += line + '\n'; };
   Module.printErr = function (line) { console.error(line); };
 
-  // The view follows new reports unless the user has scrolled up.
-  var following = true;
-  reportsView.addEventListener('scroll', function () {
-    following = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
-  });
 
   function flushReport() {
     if (pending === '') return;
@@ -42,6 +37,8 @@ var latticeview = (function () {
 
   function showReports() {
     if (unshown === 0) return;
+    // The view follows new reports unless the user has scrolled up.
+    var following = reportsView.scrollTop + reportsView.clientHeight >= reportsView.scrollHeight - 4;
     var block = document.createElement('span');
     block.textContent = reports.slice(reports.length - unshown).join('');
     unshown = 0;
@@ -350,13 +347,17 @@ var latticeview = (function () {
       world.style.height = view.style.height = height + 'px';
       invalidate();
     }
-    // Whole device pixels from the viewport's corner: layout positions come
-    // in 1/64 of a CSS pixel.
+    // Whole device pixels from the viewport's corner, and whole CSS pixels
+    // where that is a few pixels away (browsers place a canvas on a fraction
+    // of a CSS pixel less reliably): layout positions come in 1/64 of a CSS
+    // pixel.
     var box = view.getBoundingClientRect();
     var offsets = [parseFloat(view.style.marginLeft) || 0, parseFloat(view.style.marginTop) || 0];
     var at = [box.left - offsets[0], box.top - offsets[1]];
     var margins = at.map(function (start) {
-      for (var k = 0; k < 64 * 8; k++) if (whole((start + k / 64) * ratio)) return k / 64;
+      var k;
+      for (k = 0; k < 64 * 8; k++) if (whole(start + k / 64) && whole((start + k / 64) * ratio)) return k / 64;
+      for (k = 0; k < 64 * 8; k++) if (whole((start + k / 64) * ratio)) return k / 64;
       return 0;
     });
     if (margins[0] !== offsets[0]) view.style.marginLeft = margins[0] + 'px';
@@ -506,6 +507,7 @@ var latticeview = (function () {
       counts.contextsRestored++;
       contextLost = false;
       lostNotice.hidden = true;
+      showStatus();
       setUpContext();
       invalidate();
     });

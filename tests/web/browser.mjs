@@ -39,12 +39,13 @@ export async function launchFirefox() {
   return puppeteer.launch({browser: 'firefox', executablePath: FIREFOX, headless: false, protocolTimeout: 120000});
 }
 
-// Opens the page at `file` in a new tab of 1400 x 1000 CSS pixels (or the
-// given size: the picture is 800 x 600 in the default) at the
-// given device pixel ratio, and waits until its program runs.
-export async function openPage(browser, file, {pixelRatio = 1, width = 1400, height = 1000, beforeLoad = null} = {}) {
+// Opens the page at `file` in a new tab of `width` x `height` CSS pixels (the
+// default leaves the picture its full 800 x 600) at the given device pixel
+// ratio, with touch events if `hasTouch`, and waits until its program runs.
+export async function openPage(browser, file, {pixelRatio = 1, width = 1400, height = 1000, hasTouch = false,
+  beforeLoad = null} = {}) {
   const page = await browser.newPage();
-  await page.setViewport({width, height, deviceScaleFactor: pixelRatio});
+  await page.setViewport({width, height, deviceScaleFactor: pixelRatio, hasTouch});
   if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   const messages = [];
   page.on('console', (message) => messages.push({type: message.type(), text: message.text()}));
