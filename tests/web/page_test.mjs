@@ -35,9 +35,11 @@ function expectedReports(steps) {
   return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
 }
 
+// Screenshots of what is in the viewport: a capture beyond it would resize
+// the viewport for a moment, and the page would fit its picture to that size.
 async function canvasPicture(page) {
   const canvas = await page.$('#world');
-  return readPng(Buffer.from(await canvas.screenshot({type: 'png'})));
+  return readPng(Buffer.from(await canvas.screenshot({type: 'png', captureBeyondViewport: false})));
 }
 
 // Fails with the first differing pixels when the canvas differs from the
@@ -372,6 +374,19 @@ test('the page in Chromium', async (t) => {
     await laptop.close();
   });
 
+  await t.test('a smaller canvas draws and drags as the window resized to its size', async () => {
+    const resized = await openPage(browser, PAGE);
+    // The viewport's height at which the picture is 640 x 480.
+    let size = null;
+    for (let height = 560; height < 700 && !(size && size[0] === 640); height++) {
+      await resized.setViewport({width: 1400, height});
+      size = await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight, c.width, c.height]);
+    }
+    assert.deepEqual(size, [640, 480, 640, 480]);
+    await drag(resized, 'left', [320, 240], [380, 260], () => assertPicture(resized, 'resized'));
+    await resized.close();
+  });
+
   await t.test('a phone (390 x 844 at a ratio of 3): the picture fits at 4:3, buffer in device pixels, controls in view', async () => {
     const phone = await openPage(browser, PAGE, {width: 390, height: 844, pixelRatio: 3, hasTouch: true});
     await waitFrames(phone);
@@ -393,7 +408,7 @@ test('the page in Chromium', async (t) => {
       const box = await scaled.$eval('#world', (c) => { const r = c.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; });
       assert.deepEqual(box.map((v) => Number.isInteger(v * ratio)), [true, true, true, true], `canvas at ${box}`);
       assert.deepEqual([width, height], [box[2] * ratio, box[3] * ratio]);
-      const screen = readPng(Buffer.from(await scaled.screenshot({type: 'png'})));
+      const screen = readPng(Buffer.from(await scaled.screenshot({type: 'png', captureBeyondViewport: false})));
       const rgba = Buffer.from(base64, 'base64');
       const buffer = {width, height, rgb: Buffer.alloc(width * height * 3)};
       const shown = {width, height, rgb: Buffer.alloc(width * height * 3)};
