@@ -163,6 +163,8 @@ var latticeview = (function () {
   ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function (type) {
     stepButton.addEventListener(type, stopHolding);
   });
+  // Space presses a button when released: that press was the key's.
+  stepButton.addEventListener('keyup', function (event) { if (event.key === ' ') event.preventDefault(); });
   stepButton.addEventListener('contextmenu', function (event) { event.preventDefault(); });
   stepButton.addEventListener('click', function (event) {
     if (event.detail === 0 && running) step();

@@ -434,7 +434,7 @@ test('the page in Firefox: keys, reports, q', {skip: !process.env.LBM_FIREFOX_TE
   assert.equal(await page.$eval('#no-webgl', (p) => p.hidden), true, 'WebGL is there');
   await waitFrames(page);
   // '/' would open Firefox's quick find, taking the presses of f after it.
-  await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX', 'Slash', 'Quote', 'Space', 'PageDown']);
+  await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX', '/', "'", ' ', 'PageDown']);
   await page.keyboard.down('Shift');
   await page.keyboard.press('KeyF');
   await page.keyboard.up('Shift');
@@ -447,4 +447,10 @@ test('the page in Firefox: keys, reports, q', {skip: !process.env.LBM_FIREFOX_TE
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
   assert.equal((await reportText(page)).saved, expected);
+
+  // On the focused Step button, Enter and Space each step once.
+  const controls = await openPage(browser, PAGE);
+  await controls.focus('#step');
+  await pressKeys(controls, [' ', 'Enter']);
+  assert.equal((await reportText(controls)).saved, expectedReports(2));
 });
