@@ -6,8 +6,9 @@
 #   - the committed docs/latticeview.html equals the page built from these
 #     sources byte for byte;
 #   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
-#     reports, q, a lost context, no WebGL; and its keys, reports and q in
-#     Firefox, in a private Xvfb server.
+#     reports, q, a lost context, no WebGL, the buttons, wheel and touch, the
+#     layout at several sizes and device pixel ratios; and its keys, reports
+#     and q in Firefox, in a private Xvfb server.
 # Each part runs whatever the others' results.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,7 +1,8 @@
 // The page in headless Chromium, as a user meets it: its pictures against the
 // window's reference pictures at the same cameras (the same drags), its keys,
 // its reports byte for byte (shown, logged and saved), q, a lost WebGL
-// context, a browser without WebGL and a high-density screen.
+// context, a browser without WebGL, high-density screens, its buttons, the
+// wheel, touch, and smaller screens.
 //
 // The part of keys and text runs in Firefox too, when LBM_FIREFOX_TEST is set
 // (Firefox needs an X display for WebGL: DISPLAY).
