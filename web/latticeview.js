@@ -96,9 +96,7 @@ var latticeview = (function () {
     ended = true;
     endStatus = status;
     running = false;
-    stopHolding();
-    if (timer !== null) clearTimeout(timer);
-    timer = null;
+    stopHolding();  // the timer stops after the tick that draws the last step
     statusLine.className = 'ended';
     world.style.opacity = '0.4';
     stepButton.disabled = true;
