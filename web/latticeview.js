@@ -289,6 +289,7 @@ var latticeview = (function () {
     if (!running) return;
     var notches = event.deltaY / [100, 3, 1][event.deltaMode];
     if (!isFinite(notches)) return;
+    notches = Math.max(-100, Math.min(100, notches));  // far beyond the distance's bounds, and a whole int
     wheelPixels -= notches * Module._lv_wheel_notch();
     var dY = Math.trunc(wheelPixels);
     if (dY === 0) return;
@@ -365,28 +366,38 @@ var latticeview = (function () {
   }
 
   // The drawing buffer: the canvas's size in device pixels, as the browser
-  // reports it where it can, else the CSS size times the ratio.
-  var deviceSize = null;
+  // reports it where it can, else the CSS size times the ratio. A report is
+  // taken for the CSS size it was made at; a browser that emulates a ratio
+  // (its developer tools) may report the size at a ratio of 1, so a size far
+  // from the CSS size times the ratio is not taken either.
+  var deviceSize = null;  // [CSS width, CSS height, device width, device height] as last reported
   function fitDrawingBuffer() {
-    var width = deviceSize !== null ? deviceSize[0] : Math.round(canvasWidth * pixelRatio());
-    var height = deviceSize !== null ? deviceSize[1] : Math.round(canvasHeight * pixelRatio());
+    var ratio = pixelRatio();
+    var width = Math.round(canvasWidth * ratio);
+    var height = Math.round(canvasHeight * ratio);
+    if (deviceSize !== null && deviceSize[0] === canvasWidth && deviceSize[1] === canvasHeight &&
+        Math.abs(deviceSize[2] - canvasWidth * ratio) < 2 && Math.abs(deviceSize[3] - canvasHeight * ratio) < 2) {
+      width = deviceSize[2];
+      height = deviceSize[3];
+    }
     if (world.width !== width || world.height !== height) {
       world.width = width;
       world.height = height;
     }
   }
   if (typeof ResizeObserver === 'function') {
-    new ResizeObserver(function (entries) {
+    var observer = new ResizeObserver(function (entries) {
       var entry = entries[entries.length - 1];
-      var size = entry.devicePixelContentBoxSize && entry.devicePixelContentBoxSize[0];
-      // A browser that emulates a ratio (its developer tools) may report the
-      // size at a ratio of 1: a size far from the CSS size times the ratio is
-      // not taken.
-      var ratio = pixelRatio();
-      deviceSize = size && Math.abs(size.inlineSize - canvasWidth * ratio) < 2 &&
-        Math.abs(size.blockSize - canvasHeight * ratio) < 2 ? [size.inlineSize, size.blockSize] : null;
+      var css = entry.contentBoxSize && entry.contentBoxSize[0];
+      var device = entry.devicePixelContentBoxSize && entry.devicePixelContentBoxSize[0];
+      deviceSize = css && device ? [css.inlineSize, css.blockSize, device.inlineSize, device.blockSize] : null;
       invalidate();
-    }).observe(world);
+    });
+    try {
+      observer.observe(world, {box: 'device-pixel-content-box'});  // also told of a new ratio alone
+    } catch (error) {
+      observer.observe(world);
+    }
   }
   // A new viewport size or device pixel ratio (browser zoom, another screen).
   var ratioQuery = null;
