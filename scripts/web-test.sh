@@ -6,8 +6,10 @@
 #   - the committed docs/latticeview.html equals the page built from these
 #     sources byte for byte;
 #   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
-#     reports, q, a lost context, no WebGL; and its keys, reports and q in
-#     Firefox, in a private Xvfb server;
+#     reports, q, a lost context, no WebGL, the buttons, wheel and touch, the
+#     layout at several sizes and device pixel ratios, saved snapshots, the
+#     back button, the leave prompt; and its keys, reports and q in Firefox,
+#     in a private Xvfb server;
 #   - the page in WebKitGTK through WebKitWebDriver, in that server
 #     (tests/web/webkit_test.mjs): pictures, keys, reports, q;
 #   - the page's pictures along a seeded sequence of drags and steps against

@@ -1,13 +1,16 @@
 // The C functions that the page's script calls: the program's lattice, its
-// camera and drags, the matrices of the picture, and the lattice's snapshot. The page's frame timer,
-// keys, reports and WebGL drawing are in latticeview.js.
+// camera and drags, the matrices of the picture, and the lattice's snapshot.
+// The page's frame timer, keys, reports and WebGL drawing are in
+// latticeview.js.
 //
 // The lattice starts as the window's does; a step prints its probe report to
 // standard output, which the page's script receives line by line.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -25,19 +28,42 @@
 
 namespace {
 
-// The canvas, in CSS pixels: the window's size, in the units of its drags.
+// The largest canvas, in CSS pixels: the window's size at start-up. The page
+// shrinks the canvas to fit smaller screens; the picture and the drags then
+// take its current size, as the window's take the window's.
 constexpr int CANVAS_WIDTH = WINDOW_WIDTH;
 constexpr int CANVAS_HEIGHT = WINDOW_HEIGHT;
+
+// A two-finger touch: the midpoint pans as a right-button drag does, and the
+// spread of the fingers zooms as a middle-button drag does. Not a button
+// number, so never one the window's drags are given.
+constexpr int DRAG_PINCH = 4;
+static_assert(DRAG_PINCH != DRAG_NONE && DRAG_PINCH != DRAG_ORBIT && DRAG_PINCH != DRAG_ZOOM && DRAG_PINCH != DRAG_PAN,
+              "a pinch is none of the window's drags");
+
+// One notch of a mouse wheel zooms as a middle-button drag of a fifth of the
+// window's start-up height does: the distance changes by a tenth.
+constexpr int WHEEL_NOTCH_DY = WINDOW_HEIGHT / 5;
+static_assert(WHEEL_NOTCH_DY * 5 == WINDOW_HEIGHT, "a notch is a whole number of pixels");
 
 struct Program {
     std::unique_ptr<Lattice> lattice = makeStartupLattice();
     long steps = 0;  // taken since start-up
     CameraState camera = DEFAULT_CAMERA;
     CameraDrag drag;
+    double pressSpread = 1.0, spread = 1.0;  // of a pinch: the fingers' distance at the press and now
 };
 
 // Created by lv_start, once, and never freed (as the window's lattice).
 Program* program = nullptr;
+
+// The middle-button drag that scales the distance by `ratio` on a picture H
+// pixels high: dragCamera zooms by ZOOM_FACTOR * dY / H of the distance.
+int zoomDragFor(double ratio, int H) {
+    const double dY = (1.0 - ratio) / ZOOM_FACTOR * H;
+    const double bound = 1e6;  // far beyond DISTANCE_MAX's reach, well inside an int
+    return static_cast<int>(std::lround(std::clamp(dY, -bound, bound)));
+}
 
 }  // namespace
 
@@ -47,6 +73,7 @@ EMSCRIPTEN_KEEPALIVE void lv_start() {
     if (program == nullptr) program = new Program();
 }
 
+// The largest canvas, in CSS pixels.
 EMSCRIPTEN_KEEPALIVE int lv_canvas_width() { return CANVAS_WIDTH; }
 EMSCRIPTEN_KEEPALIVE int lv_canvas_height() { return CANVAS_HEIGHT; }
 // The window's frame timer period, in seconds.
@@ -64,11 +91,52 @@ EMSCRIPTEN_KEEPALIVE void lv_press(int button, int x, int y) { program->drag.pre
 
 EMSCRIPTEN_KEEPALIVE void lv_move(int x, int y) { program->drag.move(x, y); }
 
+// Two fingers down, their midpoint at (x, y) and `spread` apart (CSS pixels):
+// a drag that starts from the current camera, as a press does.
+EMSCRIPTEN_KEEPALIVE void lv_pinch_press(int x, int y, double spread) {
+    lv_press(DRAG_PINCH, x, y);
+    program->pressSpread = program->spread = spread > 0 ? spread : 1.0;
+}
+
+EMSCRIPTEN_KEEPALIVE void lv_pinch_move(int x, int y, double spread) {
+    lv_move(x, y);
+    if (spread > 0) program->spread = spread;
+}
+
 EMSCRIPTEN_KEEPALIVE void lv_release() { program->drag.release(); }
 
-// The frame timer's part: a drag in progress moves the camera.
-EMSCRIPTEN_KEEPALIVE void lv_update_drag() {
-    program->camera = program->drag.update(program->camera, CANVAS_WIDTH, CANVAS_HEIGHT);
+EMSCRIPTEN_KEEPALIVE int lv_dragging() { return program->drag.active(); }
+
+// The frame timer's part: a drag in progress moves the camera, on a canvas of
+// width x height CSS pixels. Returns 1 when the camera changed.
+EMSCRIPTEN_KEEPALIVE int lv_update_drag(int width, int height) {
+    Program& p = *program;
+    const CameraDrag& d = p.drag;
+    if (!d.active()) return 0;
+    const CameraState before = p.camera;
+    if (d.dragMode == DRAG_PINCH) {
+        const CameraState panned =
+            dragCamera(d.pressCamera, p.camera, DRAG_PAN, d.pressX - d.mouseX, d.pressY - d.mouseY, width, height);
+        p.camera = dragCamera(d.pressCamera, panned, DRAG_ZOOM, 0, zoomDragFor(p.pressSpread / p.spread, height),
+                              width, height);
+    } else {
+        p.camera = d.update(p.camera, width, height);
+    }
+    return std::memcmp(&before, &p.camera, sizeof before) != 0;
+}
+
+// The zoom drag of one wheel notch, in pixels of the window's start-up height.
+EMSCRIPTEN_KEEPALIVE int lv_wheel_notch() { return WHEEL_NOTCH_DY; }
+
+// The wheel: zooms at once as a middle-button drag of dY pixels on the
+// window's start-up height does (dY > 0 closer, as a drag upwards). A drag in
+// progress goes on from the new camera, as after a new press where the
+// pointer is.
+EMSCRIPTEN_KEEPALIVE void lv_wheel(int dY) {
+    Program& p = *program;
+    p.camera = dragCamera(p.camera, p.camera, DRAG_ZOOM, 0, dY, CANVAS_WIDTH, CANVAS_HEIGHT);
+    if (p.drag.active()) p.drag.press(p.drag.dragMode, p.drag.mouseX, p.drag.mouseY, p.camera);
+    p.pressSpread = p.spread;
 }
 
 // The camera's five floats: elevation, azimuth, distance, targetX, targetY.
@@ -146,16 +214,17 @@ EMSCRIPTEN_KEEPALIVE int lv_uniform_size(int i) { return UNIFORMS[i].size; }
 EMSCRIPTEN_KEEPALIVE const FrameUniforms* lv_uniforms() { return &uniforms; }
 
 // Fills the points and the uniforms of the current frame; returns the number
-// of points. The picture is the canvas's 800 x 600 CSS pixels, drawn at the
-// device pixel ratio `pixelRatio`.
-EMSCRIPTEN_KEEPALIVE int lv_frame(double pixelRatio) {
-    const FrameMatrices frame = frameMatrices(program->camera, CANVAS_WIDTH, CANVAS_HEIGHT);
+// of points. The picture is the canvas's width x height CSS pixels (as the
+// window draws at that size), drawn at the device pixel ratio `pixelRatio`.
+EMSCRIPTEN_KEEPALIVE int lv_frame(int width, int height, double pixelRatio) {
+    if (!hasArea(width, height)) return 0;
+    const FrameMatrices frame = frameMatrices(program->camera, width, height);
     std::copy(std::begin(frame.modelViewProjection.m), std::end(frame.modelViewProjection.m),
               uniforms.modelViewProjection);
     std::copy(std::begin(frame.normal), std::end(frame.normal), uniforms.normalTransform);
     std::copy(std::begin(frame.lightDirection), std::end(frame.lightDirection), uniforms.eyeLightDirection);
-    uniforms.viewportSize[0] = CANVAS_WIDTH;
-    uniforms.viewportSize[1] = CANVAS_HEIGHT;
+    uniforms.viewportSize[0] = static_cast<float>(width);
+    uniforms.viewportSize[1] = static_cast<float>(height);
     uniforms.devicePixelRatio = static_cast<float>(pixelRatio);
     return fillScenePoints(*program->lattice, points);
 }

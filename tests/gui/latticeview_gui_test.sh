@@ -231,6 +231,31 @@ sleep 0.2
 shot restored || fatal "no stable picture after the drag"
 check "dragging back to the press point restores the picture" same_picture startup restored
 
+# Resized to 640 x 480, the window draws at its new size and drags in it: the
+# same left drag, scaled, from the start-up camera. The browser page, at a
+# canvas of that size, is compared with this picture too.
+resized_drag() {
+    local W=640 H=480
+    xdotool windowsize --sync "$WID" "$W" "$H" 2>/dev/null || xdotool windowsize "$WID" "$W" "$H"
+    sleep 0.3
+    xdotool mousemove --window "$WID" 320 240
+    sleep 0.1
+    xdotool mousedown 1
+    sleep 0.1
+    xdotool mousemove --window "$WID" 380 260
+    sleep 0.3
+    shot resized || { echo "  no stable picture"; return 1; }
+    xdotool mousemove --window "$WID" 320 240
+    sleep 0.3
+    xdotool mouseup 1
+    matches_reference resized
+}
+check "resized to 640 x 480 and dragged: picture equals the reference" resized_drag
+xdotool windowsize --sync "$WID" "$W" "$H" 2>/dev/null || xdotool windowsize "$WID" "$W" "$H"
+sleep 0.3
+shot restored || fatal "no stable picture after resizing back"
+check "resized back to $W x $H, the start-up picture" same_picture startup restored
+
 # ---------------------------------------------------------------- keys without effect
 xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
 xdotool key --delay 50 Escape a space Return Tab Left F1 x

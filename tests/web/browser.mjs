@@ -48,13 +48,16 @@ export async function launchFirefox({downloads = null} = {}) {
     extraPrefsFirefox});
 }
 
-// Opens the page at `file` in a new tab of 1000 x 1400 CSS pixels at the
-// given device pixel ratio, and waits until its program runs. With `from`,
-// the tab opens that address first, so that the page has one to go back to.
-export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null, from = null} = {}) {
+// Opens the page at `file` in a new tab of `width` x `height` CSS pixels (the
+// default leaves the picture its full 800 x 600) at the given device pixel
+// ratio, with touch events if `hasTouch`, and waits until its program runs.
+// With `from`, the tab opens that address first, so that the page has one to
+// go back to.
+export async function openPage(browser, file, {pixelRatio = 1, width = 1400, height = 1000, hasTouch = false,
+  beforeLoad = null, from = null} = {}) {
   const page = await browser.newPage();
   if (from !== null) await page.goto(from);
-  await page.setViewport({width: 1000, height: 1400, deviceScaleFactor: pixelRatio});
+  await page.setViewport({width, height, deviceScaleFactor: pixelRatio, hasTouch});
   if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   const messages = [];
   page.on('console', (message) => messages.push({type: message.type(), text: message.text()}));
@@ -65,8 +68,11 @@ export async function openPage(browser, file, {pixelRatio = 1, beforeLoad = null
   return page;
 }
 
-// Waits until the page has drawn `frames` more frames.
-export async function waitFrames(page, frames = 2) {
-  const start = await page.evaluate(() => latticeview.counts.frames);
-  await page.waitForFunction((n) => latticeview.counts.frames >= n, {timeout: 10000, polling: 10}, start + frames);
+// Waits until the page shows what it was given: while a drag goes on, until
+// `ticks` more ticks of its frame timer have run; otherwise until no tick is
+// due (the page draws only what changed).
+export async function waitFrames(page, ticks = 2) {
+  const start = await page.evaluate(() => latticeview.counts.ticks);
+  await page.waitForFunction((n) => !latticeview.busy() || latticeview.counts.ticks >= n,
+    {timeout: 10000, polling: 10}, start + ticks);
 }

@@ -1,9 +1,10 @@
 // The page in headless Chromium, as a user meets it: its pictures against the
 // window's reference pictures at the same cameras (the same drags), its keys,
 // its reports byte for byte (shown, logged and saved), q, a lost WebGL
-// context, a browser without WebGL, a high-density screen, the snapshots it
-// saves (against the golden SHA-256 of lbm_trace's), the mouse's back and
-// forward buttons and the prompt before leaving unsaved reports.
+// context, a browser without WebGL, high-density screens, its buttons, the
+// wheel, touch, smaller screens, the snapshots it saves (against the golden
+// SHA-256 of lbm_trace's), the mouse's back and forward buttons and the
+// prompt before leaving unsaved reports.
 //
 // The part of keys and text runs in Firefox too, with a snapshot, when
 // LBM_FIREFOX_TEST is set (Firefox needs an X display for WebGL: DISPLAY).
@@ -73,9 +74,11 @@ const GOLDEN_SNAPSHOTS = new Map(readFileSync(join(dirname(fileURLToPath(import.
 const snapshotName = (step) => `lattice_${String(step).padStart(6, '0')}.vti`;
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
 
+// Screenshots of what is in the viewport: a capture beyond it would resize
+// the viewport for a moment, and the page would fit its picture to that size.
 async function canvasPicture(page) {
   const canvas = await page.$('#world');
-  return readPng(Buffer.from(await canvas.screenshot({type: 'png'})));
+  return readPng(Buffer.from(await canvas.screenshot({type: 'png', captureBeyondViewport: false})));
 }
 
 // Fails with the first differing pixels when the canvas differs from the
@@ -170,9 +173,16 @@ test('the page in Chromium', async (t) => {
     await page.evaluate(() => {
       const extension = document.getElementById('world').getContext('webgl').getExtension('WEBGL_lose_context');
       extension.loseContext();
-      setTimeout(() => extension.restoreContext(), 100);
+      window.restoreContext = () => extension.restoreContext();
     });
+    await page.waitForFunction(() => latticeview.counts.contextsLost === 1, {timeout: 10000});
+    assert.deepEqual(await page.evaluate(() => [!document.getElementById('lost-context').hidden,
+      document.getElementById('status').textContent]), [true,
+      `The browser took the graphics away; waiting for them to come back. Running: ${STEPS} steps.`]);
+    await page.evaluate(() => window.restoreContext());
     await page.waitForFunction(() => latticeview.counts.contextsRestored === 1, {timeout: 10000});
+    assert.deepEqual(await page.evaluate(() => [document.getElementById('lost-context').hidden,
+      document.getElementById('status').textContent]), [true, `Running: ${STEPS} steps.`]);
     await assertPicture(page, 'zoomed');
   });
 
@@ -300,6 +310,229 @@ test('the page in Chromium', async (t) => {
     await assertPicture(sharp, 'startup', sampled);
     await sharp.close();
   });
+
+  await t.test('Step, End and Save the reports: Tab reaches them, Enter and Space press them, a held Step repeats', async () => {
+    const controls = await openPage(browser, PAGE);
+    const stepsTaken = () => controls.evaluate(() => latticeview.counts.steps);
+    await controls.keyboard.press('Tab');
+    assert.equal(await controls.evaluate(() => document.activeElement.id), 'step');
+    await pressKeys(controls, ['Enter', 'Space', 'f']);
+    assert.equal(await stepsTaken(), 3);
+    await controls.click('#step');
+    assert.equal(await stepsTaken(), 4);
+    // Held: steps until released, then no more.
+    const box = await (await controls.$('#step')).boundingBox();
+    await controls.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    await controls.mouse.down();
+    await controls.waitForFunction(() => latticeview.counts.steps >= 8, {timeout: 10000, polling: 10});
+    await controls.mouse.up();
+    const held = await stepsTaken();
+    await controls.evaluate(() => new Promise((resolve) => setTimeout(resolve, 200)));
+    assert.equal(await stepsTaken(), held);
+    assert.equal((await reportText(controls)).saved, firstReports(held));
+    assert.match(await controls.$eval('#status', (s) => s.textContent), new RegExp(`^Running: ${held} steps\\.$`));
+    await pressKeys(controls, ['Tab', 'Tab']);
+    assert.equal(await controls.evaluate(() => document.activeElement.id), 'save');
+    await controls.focus('#end');
+    await controls.keyboard.press('Enter');
+    assert.equal(await controls.evaluate(() => latticeview.ended()), true);
+    assert.deepEqual(await controls.$$eval('#controls button', (b) => b.map((e) => e.disabled)), [true, true, false]);
+    await controls.close();
+  });
+
+  await t.test('plain keys neither scroll nor find; Tab and Ctrl keys stay the browser\'s', async () => {
+    const small = await openPage(browser, PAGE, {width: 700, height: 500});
+    assert.ok(await small.evaluate(() => document.documentElement.scrollHeight > innerHeight), 'the page can scroll');
+    await small.evaluate(() => {
+      window.prevented = [];
+      window.addEventListener('keydown', (e) => window.prevented.push([e.key, e.defaultPrevented]));
+    });
+    await pressKeys(small, ['Slash', 'Space', 'PageDown', 'End', 'ArrowDown', 'KeyF']);
+    await small.keyboard.down('Control');
+    await small.keyboard.press('KeyF');
+    await small.keyboard.up('Control');
+    await small.keyboard.press('Tab');
+    assert.deepEqual(await small.evaluate(() => [window.prevented, scrollY, latticeview.counts.steps]), [[
+      ['/', true], [' ', true], ['PageDown', true], ['End', true], ['ArrowDown', true], ['f', true],
+      ['Control', false], ['f', false], ['Tab', false]], 0, 1]);
+    await small.close();
+  });
+
+  await t.test('the wheel and a trackpad\'s pinch zoom the picture within the distance bounds, not the page', async () => {
+    const wheel = await openPage(browser, PAGE, {width: 1000, height: 600});
+    const box = await (await wheel.$('#world')).boundingBox();
+    await wheel.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    const distance = async () => (await wheel.evaluate(() => latticeview.camera()))[2];
+    await wheel.mouse.wheel({deltaY: -100});  // a notch up: closer by a tenth
+    assert.equal(await distance(), 90);
+    await wheel.mouse.wheel({deltaY: 100});
+    assert.equal(await distance(), Math.fround(99));
+    // A trackpad's pinch: small steps with Ctrl; pinching out comes closer.
+    const pinch = await wheel.$eval('#world', (c) => {
+      const events = [...Array(10)].map(() => new WheelEvent('wheel', {deltaY: -5, ctrlKey: true, bubbles: true, cancelable: true}));
+      return events.map((e) => c.dispatchEvent(e));
+    });
+    assert.deepEqual(pinch, Array(10).fill(false), 'the page does not zoom');
+    // Each a zoom drag of 6 px on 600 (a twentieth of a notch), from the camera before it.
+    let expected = Math.fround(99);
+    for (let i = 0; i < 10; i++) expected = Math.fround(expected - Math.fround(0.5 * expected * 6) / 600);
+    assert.equal(await distance(), expected);
+    for (let i = 0; i < 60; i++) await wheel.mouse.wheel({deltaY: -300});
+    assert.equal(await distance(), 1);
+    for (let i = 0; i < 140; i++) await wheel.mouse.wheel({deltaY: 1000});
+    assert.equal(await distance(), 10000);
+    assert.equal(await wheel.evaluate(() => scrollY), 0);
+    await wheel.close();
+  });
+
+  await t.test('touch: one finger orbits, two pinch and pan, and a finger added or lifted never jumps', async () => {
+    const touch = await openPage(browser, PAGE, {hasTouch: true});
+    const box = await (await touch.$('#world')).boundingBox();
+    const at = (x, y) => [box.x + x, box.y + y];
+    const camera = async () => { await waitFrames(touch); return touch.evaluate(() => latticeview.camera()); };
+    // One finger as the left drag of the window's test: its picture.
+    const one = await touch.touchscreen.touchStart(...at(400, 300));
+    await one.move(...at(430, 310));
+    await one.move(...at(460, 320));
+    await assertPicture(touch, 'dragged');
+    const orbited = await camera();
+    // A second finger: nothing moves until the fingers do.
+    const two = await touch.touchscreen.touchStart(...at(560, 320));
+    assert.deepEqual(await camera(), orbited);
+    await two.move(...at(610, 320));  // spread from 100 to 200 px about the same midpoint: half the distance
+    await one.move(...at(410, 320));
+    let pinched = await camera();
+    assert.deepEqual(pinched.slice(0, 2), orbited.slice(0, 2));
+    assert.equal(pinched[2], Math.fround(orbited[2] / 2));
+    // Both move down together: a pan (the window's right drag); the distance stays.
+    await one.move(...at(410, 380));
+    await two.move(...at(610, 380));
+    const panned = await camera();
+    assert.equal(panned[2], pinched[2]);
+    assert.notDeepEqual(panned.slice(3), pinched.slice(3));
+    // A finger lifted: the other goes on orbiting from here, without a jump.
+    await two.end();
+    assert.deepEqual(await camera(), panned);
+    await one.move(...at(370, 380));
+    pinched = await camera();
+    assert.notEqual(pinched[1], panned[1]);
+    await one.end();
+    assert.equal(await touch.evaluate(() => scrollY), 0);
+    await touch.close();
+  });
+
+  await t.test('a movement made before a tick counts even when delivered with the release; one after it does not', async () => {
+    const late = await openPage(browser, PAGE);
+    const box = await (await late.$('#world')).boundingBox();
+    // Both in one task: the move (made before the timer's last tick, or after
+    // it) and the release.
+    const moveAndRelease = (afterTick) => late.$eval('#world', async (c, afterTick) => {
+      const event = (type, x, y, buttons) => new PointerEvent(type, {bubbles: true, pointerType: 'mouse',
+        pointerId: 1, isPrimary: true, button: type === 'pointermove' ? -1 : 0, buttons, clientX: x, clientY: y});
+      const box = c.getBoundingClientRect();
+      let move = afterTick ? null : event('pointermove', box.left + 460, box.top + 320, 1);
+      const since = performance.now();
+      await new Promise(function wait(resolve) {
+        if (latticeview.lastTick() > since) resolve(); else setTimeout(() => wait(resolve), 5);
+      });
+      if (afterTick) move = event('pointermove', box.left + 460, box.top + 320, 1);
+      c.dispatchEvent(move);
+      c.dispatchEvent(event('pointerup', box.left + 460, box.top + 320, 0));
+    }, afterTick);
+    for (const afterTick of [true, false]) {
+      await late.mouse.move(box.x + 400, box.y + 300);
+      await late.mouse.down();
+      await moveAndRelease(afterTick);
+      await late.mouse.up();
+      if (afterTick) assert.deepEqual(await late.evaluate(() => latticeview.camera()), [0, 0, 100, 0, 0]);
+    }
+    await assertPicture(late, 'dragged');
+    await late.close();
+  });
+
+  await t.test('at 1366 x 650 the picture, its controls, the status and the newest report are in view', async () => {
+    const laptop = await openPage(browser, PAGE, {width: 1366, height: 650});
+    for (let i = 0; i < 12; i++) {  // one report a frame: the last block shown is the newest report
+      await laptop.keyboard.press('f');
+      await waitFrames(laptop);
+    }
+    const inView = () => laptop.evaluate(() => ['#world', '#step', '#end', '#save', '#status', '#reports > span:last-child']
+      .map((selector) => {
+        const r = document.querySelector(selector).getBoundingClientRect();
+        return [selector, r.top >= 0 && r.left >= 0 && r.bottom <= innerHeight && r.right <= innerWidth && r.height > 0];
+      }).filter(([, shown]) => !shown).map(([selector]) => selector));
+    assert.deepEqual(await inView(), []);
+    assert.deepEqual(await laptop.$eval('#world', (c) => [c.clientWidth * 3, c.clientHeight * 4, c.width, c.clientWidth]),
+      await laptop.$eval('#world', (c) => [c.clientHeight * 4, c.clientWidth * 3, c.clientWidth, c.width]));
+    assert.equal(await laptop.evaluate(() => document.documentElement.scrollHeight <= innerHeight), true);
+    await laptop.keyboard.press('q');
+    assert.deepEqual(await inView(), []);
+    assert.match(await laptop.$eval('#status', (s) => s.textContent), /^The program ended with exit status 1 after 12 steps/);
+    await laptop.close();
+  });
+
+  await t.test('a smaller canvas draws and drags as the window resized to its size', async () => {
+    const resized = await openPage(browser, PAGE);
+    // The viewport's height at which the picture is 640 x 480.
+    let size = null;
+    for (let height = 560; height < 700 && !(size && size[0] === 640); height++) {
+      await resized.setViewport({width: 1400, height});
+      size = await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight]);
+    }
+    await waitFrames(resized);
+    assert.deepEqual(await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight, c.width, c.height]),
+      [640, 480, 640, 480]);
+    await drag(resized, 'left', [320, 240], [380, 260], () => assertPicture(resized, 'resized'));
+    await resized.close();
+  });
+
+  await t.test('a phone (390 x 844 at a ratio of 3): the picture fits at 4:3, buffer in device pixels, controls in view; a swipe orbits', async () => {
+    const phone = await openPage(browser, PAGE, {width: 390, height: 844, pixelRatio: 3, hasTouch: true});
+    await waitFrames(phone);
+    const [cssWidth, cssHeight, width, height, bottom] = await phone.evaluate(() => {
+      const c = document.getElementById('world');
+      return [c.clientWidth, c.clientHeight, c.width, c.height, document.getElementById('controls').getBoundingClientRect().bottom];
+    });
+    assert.ok(cssWidth <= 390 - 32 && cssWidth >= 300, `width ${cssWidth}`);
+    assert.deepEqual([cssHeight * 4, width, height], [cssWidth * 3, cssWidth * 3, cssHeight * 3]);
+    assert.ok(bottom <= 844);
+    // A swipe up on the picture orbits and does not scroll the page, which could scroll.
+    assert.ok(await phone.evaluate(() => document.documentElement.scrollHeight > innerHeight), 'the page can scroll');
+    const box = await (await phone.$('#world')).boundingBox();
+    const finger = await phone.touchscreen.touchStart(box.x + 150, box.y + 200);
+    for (const y of [160, 120, 80]) await finger.move(box.x + 150, box.y + y);
+    await waitFrames(phone);
+    await finger.end();
+    const [elevation] = await phone.evaluate(() => latticeview.camera());
+    assert.ok(elevation > 0, `elevation ${elevation}`);
+    assert.equal(await phone.evaluate(() => scrollY), 0);
+    await phone.close();
+  });
+
+  for (const ratio of [1.25, 1.5, 2, 2.625]) {
+    await t.test(`crisp at a device pixel ratio of ${ratio}: the screen shows the drawing buffer pixel for pixel`, async () => {
+      const scaled = await openPage(browser, PAGE, {width: 700, height: 560, pixelRatio: ratio});
+      await waitFrames(scaled);
+      const [width, height, base64] = await scaled.evaluate(() => latticeview.readPixels());
+      const box = await scaled.$eval('#world', (c) => { const r = c.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; });
+      assert.deepEqual(box.map((v) => Number.isInteger(v * ratio)), [true, true, true, true], `canvas at ${box}`);
+      assert.deepEqual([width, height], [box[2] * ratio, box[3] * ratio]);
+      const screen = readPng(Buffer.from(await scaled.screenshot({type: 'png', captureBeyondViewport: false})));
+      const rgba = Buffer.from(base64, 'base64');
+      const buffer = {width, height, rgb: Buffer.alloc(width * height * 3)};
+      const shown = {width, height, rgb: Buffer.alloc(width * height * 3)};
+      for (let y = 0; y < height; y++) {
+        for (let x = 0; x < width; x++) {
+          const from = ((height - 1 - y) * width + x) * 4;
+          rgba.copy(buffer.rgb, (y * width + x) * 3, from, from + 3);
+          const on = ((y + box[1] * ratio) * screen.width + x + box[0] * ratio) * 3;
+          screen.rgb.copy(shown.rgb, (y * width + x) * 3, on, on + 3);
+        }
+      }
+      assert.equal(differingPixels(shown, buffer, 0).length, 0);
+      await scaled.close();
+    });
+  }
 });
 
 test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
@@ -313,7 +546,8 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   await page.click('#save-snapshot');
   assert.equal(sha256(await downloaded(downloads, snapshotName(0))), GOLDEN_SNAPSHOTS.get(snapshotName(0)));
   await page.evaluate(() => document.activeElement.blur());  // Enter below is a key for the page
-  await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX']);
+  // '/' would open Firefox's quick find, taking the presses of f after it.
+  await pressKeys(page, ['Escape', 'KeyA', 'Enter', 'ArrowLeft', 'KeyX', '/', "'", ' ', 'PageDown']);
   await page.keyboard.down('Shift');
   await page.keyboard.press('KeyF');
   await page.keyboard.up('Shift');
@@ -326,4 +560,10 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
   assert.equal((await reportText(page)).saved, expected);
+
+  // On the focused Step button, Enter and Space each step once.
+  const controls = await openPage(browser, PAGE);
+  await controls.focus('#step');
+  await pressKeys(controls, [' ', 'Enter']);
+  assert.equal((await reportText(controls)).saved, expectedReports(2));
 });
