@@ -230,7 +230,7 @@ function puppeteerPage(page) {
 // half size), which the window does not draw.
 function snapTies(page) {
   return page.evaluate((width, height, tie) => {
-    const count = Module._lv_frame(1);
+    const count = Module._lv_frame(width, height, 1);
     const m = Module.HEAPF32.subarray(Module._lv_uniforms() >> 2, (Module._lv_uniforms() >> 2) + 16);
     const stride = Module._lv_point_stride() >> 2;
     const base = Module._lv_points() >> 2;
