@@ -9,8 +9,6 @@
 // pictures themselves are checked by the test tests/frame_pictures.cpp.)
 //
 // usage: frame_bench [REPETITIONS]   (5 by default)
-#include <GL/osmesa.h>
-
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -19,8 +17,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "camera.h"
 #include "lattice.h"
+#include "offscreen.h"
 #include "scene.h"
 
 namespace {
@@ -34,12 +32,6 @@ constexpr double SECONDS_PER_REPETITION = 0.5;
 constexpr int MIN_FRAMES = 10;
 
 using Clock = std::chrono::steady_clock;
-using Picture = std::vector<GLubyte>;
-
-void drawFrame(ScenePainter& painter, const Lattice& lattice, const CameraState& camera = DEFAULT_CAMERA) {
-    painter.draw(camera, lattice);
-    glFinish();
-}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -48,33 +40,24 @@ double median(std::vector<double> values) {
 }
 
 // Seconds per frame of one repetition.
-double timeRepetition(ScenePainter& painter, const Lattice& lattice) {
+double timeRepetition(OffscreenScene& scene, const Lattice& lattice) {
     const Clock::time_point start = Clock::now();
     double elapsed = 0.0;
     int frames = 0;
     while (frames < MIN_FRAMES || elapsed < SECONDS_PER_REPETITION) {
-        drawFrame(painter, lattice);
+        scene.draw(lattice);
         ++frames;
         elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     }
     return elapsed / frames;
 }
 
-// Pixels of the colour buffer that are not black: shows that the GL calls,
-// GLU's included, reached this context.
-long litPixels(const Picture& buffer) {
-    long lit = 0;
-    for (size_t i = 0; i < buffer.size(); i += 4)
-        if (buffer[i] != 0 || buffer[i + 1] != 0 || buffer[i + 2] != 0) ++lit;
-    return lit;
-}
-
 // Times the frames of the lattice in its present state.
-void measure(const char* state, ScenePainter& painter, const Lattice& lattice, const Picture& buffer,
-             int repetitions) {
+void measure(const char* state, OffscreenScene& scene, const Lattice& lattice, int repetitions) {
+    ScenePainter& painter = scene.painter();
     const PointDrawing chosen = painter.drawing();
-    drawFrame(painter, lattice);
-    const long lit = litPixels(buffer);
+    scene.draw(lattice);
+    const long lit = scene.litPixels();
 
     // The drawings the context offers, timed in turn.
     std::vector<PointDrawing> drawings = {chosen};
@@ -82,12 +65,12 @@ void measure(const char* state, ScenePainter& painter, const Lattice& lattice, c
     std::vector<std::vector<double>> samples(drawings.size());
     for (const PointDrawing drawing : drawings) {
         painter.useDrawing(drawing);
-        for (int n = 0; n < WARM_UP_FRAMES; ++n) drawFrame(painter, lattice);
+        for (int n = 0; n < WARM_UP_FRAMES; ++n) scene.draw(lattice);
     }
     for (int r = 0; r < repetitions; ++r) {
         for (size_t d = 0; d < drawings.size(); ++d) {
             painter.useDrawing(drawings[d]);
-            samples[d].push_back(timeRepetition(painter, lattice));
+            samples[d].push_back(timeRepetition(scene, lattice));
         }
     }
     painter.useDrawing(chosen);
@@ -116,35 +99,18 @@ int main(int argc, char** argv) {
     // results go to standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-    if (context == nullptr) {
-        std::fprintf(stderr, "cannot create an off-screen Mesa context\n");
-        return 1;
-    }
-    Picture buffer(static_cast<size_t>(WIDTH) * HEIGHT * 4);
-    if (!OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, WIDTH, HEIGHT)) {
-        std::fprintf(stderr, "cannot make the off-screen Mesa context current\n");
-        return 1;
-    }
-
-    // As the window's first draw sets up its context.
-    setUpSceneState();
-    ScenePainter painter;
-    painter.setUpContext();
-    setUpSceneProjection(WIDTH, HEIGHT);
-    setUpSceneLight();
+    const auto scene = OffscreenScene::create(WIDTH, HEIGHT);
+    if (!scene) return 1;
     std::fprintf(stderr, "renderer: %s, OpenGL %s, %d x %d; points drawn with %s\n",
                  reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                  reinterpret_cast<const char*>(glGetString(GL_VERSION)), WIDTH, HEIGHT,
-                 pointDrawingName(painter.drawing()));
+                 pointDrawingName(scene->painter().drawing()));
     std::fprintf(stderr, "median of %d repetitions\n", repetitions);
 
     const auto startup = makeStartupLattice();
     Lattice& lattice = *startup;
-    measure("start-up", painter, lattice, buffer, repetitions);
+    measure("start-up", *scene, lattice, repetitions);
     for (int n = 0; n < STEPS; ++n) lattice.step();
-    measure("after 60 steps", painter, lattice, buffer, repetitions);
-
-    OSMesaDestroyContext(context);
+    measure("after 60 steps", *scene, lattice, repetitions);
     return 0;
 }

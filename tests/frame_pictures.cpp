@@ -12,8 +12,6 @@
 //
 // usage: frame_pictures one|single   the drawing the context must choose: one
 //        draw call (a context with shaders) or single calls (OpenGL 1.4)
-#include <GL/osmesa.h>
-
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -22,6 +20,7 @@
 
 #include "camera.h"
 #include "lattice.h"
+#include "offscreen.h"
 #include "scene.h"
 
 namespace {
@@ -31,20 +30,6 @@ constexpr int HEIGHT = 600;
 constexpr int STEPS = 60;
 
 using Picture = std::vector<GLubyte>;
-
-void drawFrame(ScenePainter& painter, const Lattice& lattice, const CameraState& camera = DEFAULT_CAMERA) {
-    painter.draw(camera, lattice);
-    glFinish();
-}
-
-// Pixels of the colour buffer that are not black: shows that the GL calls,
-// GLU's included, reached this context.
-long litPixels(const Picture& buffer) {
-    long lit = 0;
-    for (size_t i = 0; i < buffer.size(); i += 4)
-        if (buffer[i] != 0 || buffer[i + 1] != 0 || buffer[i + 2] != 0) ++lit;
-    return lit;
-}
 
 long differingPixels(const Picture& a, const Picture& b) {
     long differing = 0;
@@ -57,7 +42,9 @@ long differingPixels(const Picture& a, const Picture& b) {
 // the single calls, from far out: the distances at which the lattice shrinks
 // to 40 to 50 pixels, face-on, from just above and from above, head-on and
 // from the side. False (said on stderr) where any picture differs.
-bool sameFarPictures(const char* state, ScenePainter& painter, const Lattice& lattice, const Picture& buffer) {
+bool sameFarPictures(const char* state, OffscreenScene& scene, const Lattice& lattice) {
+    ScenePainter& painter = scene.painter();
+    const Picture& buffer = scene.picture();
     const float elevations[] = {0.0f, 0.45f, 30.0f};
     const float azimuths[] = {0.0f, 45.0f};
     const float distances[] = {760.0f, 960.0f};
@@ -68,12 +55,12 @@ bool sameFarPictures(const char* state, ScenePainter& painter, const Lattice& la
             for (const float distance : distances) {
                 const CameraState camera = {elevation, azimuth, distance, 0.0f, 0.0f};
                 painter.useDrawing(PointDrawing::ONE_CALL);
-                drawFrame(painter, lattice, camera);
+                scene.draw(lattice, camera);
                 const Picture oneCall = buffer;
                 ++views;
                 for (const PointDrawing other : {PointDrawing::POINT_PER_CALL, PointDrawing::LITERAL_CALLS}) {
                     painter.useDrawing(other);
-                    drawFrame(painter, lattice, camera);
+                    scene.draw(lattice, camera);
                     const long differing = differingPixels(oneCall, buffer);
                     if (differing != 0) {
                         std::fprintf(stderr, "%s, elevation %g, azimuth %g, distance %g: %ld pixels differ from %s\n",
@@ -92,13 +79,13 @@ bool sameFarPictures(const char* state, ScenePainter& painter, const Lattice& la
 }
 
 // The checks of the lattice in its present state.
-bool check(const char* state, ScenePainter& painter, const Lattice& lattice, const Picture& buffer) {
-    drawFrame(painter, lattice);
-    if (litPixels(buffer) == 0) {
+bool check(const char* state, OffscreenScene& scene, const Lattice& lattice) {
+    scene.draw(lattice);
+    if (scene.litPixels() == 0) {
         std::fprintf(stderr, "%s: the picture is empty; the GL calls did not reach the off-screen context\n", state);
         return false;
     }
-    return painter.drawing() != PointDrawing::ONE_CALL || sameFarPictures(state, painter, lattice, buffer);
+    return scene.painter().drawing() != PointDrawing::ONE_CALL || sameFarPictures(state, scene, lattice);
 }
 
 }  // namespace
@@ -115,34 +102,24 @@ int main(int argc, char** argv) {
     // verdicts go to standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-    if (context == nullptr) {
-        std::fprintf(stderr, "cannot create an off-screen Mesa context\n");
-        return 1;
-    }
-    Picture buffer(static_cast<size_t>(WIDTH) * HEIGHT * 4);
-    if (!OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, WIDTH, HEIGHT)) {
-        std::fprintf(stderr, "cannot make the off-screen Mesa context current\n");
-        OSMesaDestroyContext(context);
+    // A size no context can draw: refused, with the context it created gone.
+    std::fprintf(stderr, "a picture of no pixels, which must be refused: ");
+    if (OffscreenScene::create(WIDTH, 0) != nullptr) {
+        std::fprintf(stderr, "an off-screen context of %d x 0 pixels was made\n", WIDTH);
         return 1;
     }
 
-    // As the window's first draw sets up its context.
-    setUpSceneState();
-    ScenePainter painter;
-    painter.setUpContext();
-    setUpSceneProjection(WIDTH, HEIGHT);
-    setUpSceneLight();
+    const auto scene = OffscreenScene::create(WIDTH, HEIGHT);
+    if (!scene) return 1;
+    const ScenePainter& painter = scene->painter();
     std::fprintf(stderr, "%d layer%s: OpenGL %s; points drawn with %s\n", NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s",
                  reinterpret_cast<const char*>(glGetString(GL_VERSION)), pointDrawingName(painter.drawing()));
     bool ok = painter.drawing() == expected;
     if (!ok) std::fprintf(stderr, "the context should have chosen %s\n", pointDrawingName(expected));
 
     const auto lattice = makeStartupLattice();
-    ok = check("start-up", painter, *lattice, buffer) && ok;
+    ok = check("start-up", *scene, *lattice) && ok;
     for (int n = 0; n < STEPS; ++n) lattice->step();
-    ok = check("after 60 steps", painter, *lattice, buffer) && ok;
-
-    OSMesaDestroyContext(context);
+    ok = check("after 60 steps", *scene, *lattice) && ok;
     return ok ? 0 : 1;
 }

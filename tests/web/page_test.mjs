@@ -14,7 +14,6 @@
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
 //              the reports of N steps from start-up
 import assert from 'node:assert/strict';
-import {execFileSync} from 'node:child_process';
 import {createHash} from 'node:crypto';
 import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
@@ -22,22 +21,15 @@ import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
 import {launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
-import {differingPixels, readPng} from './png.mjs';
+import {TOLERANCE, differingPixels, expectedReports, readPng, referencePicture} from './png.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {
   console.error('usage: node page_test.mjs PAGE LBM_TRACE');
   process.exit(2);
 }
-const REFERENCE_DIR = join(dirname(fileURLToPath(import.meta.url)), '..', 'gui', 'reference');
-const TOLERANCE = 3;  // per colour channel, as the window's own test
 const STEPS = 60;     // as the window's test: the reference pictures are of 60 steps
 const FAST_PRESSES = 2000;
-
-function expectedReports(steps) {
-  const command = LBM_TRACE.endsWith('.js') ? [process.execPath, LBM_TRACE] : [LBM_TRACE];
-  return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
-}
 
 // A new directory, removed after the test `t`.
 function temporaryDirectory(t, what) {
@@ -86,7 +78,7 @@ async function canvasPicture(page) {
 async function assertPicture(page, name, picture = null) {
   await waitFrames(page);
   const shown = picture || await canvasPicture(page);
-  const reference = readPng(readFileSync(join(REFERENCE_DIR, `${name}.png`)));
+  const reference = referencePicture(name);
   const differing = differingPixels(shown, reference, TOLERANCE);
   const at = ([x, y]) => `${x},${y}: ${[...shown.rgb.subarray((y * shown.width + x) * 3, (y * shown.width + x) * 3 + 3)]}` +
     ` / ${[...reference.rgb.subarray((y * reference.width + x) * 3, (y * reference.width + x) * 3 + 3)]}`;
@@ -124,7 +116,7 @@ test('the page in Chromium', async (t) => {
   const browser = await launchChromium();
   t.after(() => browser.close());
   const page = await openPage(browser, PAGE);
-  const golden = expectedReports(FAST_PRESSES);
+  const golden = expectedReports(LBM_TRACE, FAST_PRESSES);
   const firstReports = (n) => golden.split('\n').slice(0, 11 * n).join('\n') + '\n';
 
   await t.test('start-up: an 800 x 600 canvas showing the window\'s start-up picture', async () => {
@@ -540,7 +532,7 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   const browser = await launchFirefox({downloads});
   t.after(() => browser.close());
   const page = await openPage(browser, PAGE);
-  const expected = expectedReports(STEPS);
+  const expected = expectedReports(LBM_TRACE, STEPS);
   assert.equal(await page.$eval('#no-webgl', (p) => p.hidden), true, 'WebGL is there');
   await waitFrames(page);
   await page.click('#save-snapshot');
@@ -565,5 +557,5 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   const controls = await openPage(browser, PAGE);
   await controls.focus('#step');
   await pressKeys(controls, [' ', 'Enter']);
-  assert.equal((await reportText(controls)).saved, expectedReports(2));
+  assert.equal((await reportText(controls)).saved, expectedReports(LBM_TRACE, 2));
 });

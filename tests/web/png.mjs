@@ -1,12 +1,25 @@
 // Pictures as 8-bit RGB, read through ImageMagick as the window's GUI test
 // reads them: the window's reference pictures and the browser's screenshots.
+// And what the page must show besides: lbm_trace's reports.
 import {execFileSync} from 'node:child_process';
-import {existsSync} from 'node:fs';
+import {existsSync, readFileSync} from 'node:fs';
+import {dirname, join} from 'node:path';
+import {fileURLToPath} from 'node:url';
 
 const CONVERT = existsSync('/usr/bin/convert') ? '/usr/bin/convert' : 'convert';
+const REFERENCE_DIR = join(dirname(fileURLToPath(import.meta.url)), '..', 'gui', 'reference');
+
+// The largest difference in a colour channel that two pictures of the same
+// view may have, as in the window's own test.
+export const TOLERANCE = 3;
 
 export function readPng(bytes) {
   return readPpm(execFileSync(CONVERT, ['png:-', '-depth', '8', 'ppm:-'], {input: bytes, maxBuffer: 1 << 26}));
+}
+
+// The window's reference picture NAME (tests/gui/reference/NAME.png).
+export function referencePicture(name) {
+  return readPng(readFileSync(join(REFERENCE_DIR, `${name}.png`)));
 }
 
 // An 8-bit binary PPM, as ImageMagick writes it.
@@ -32,4 +45,11 @@ export function differingPixels(a, b, tolerance) {
     }
   }
   return differing;
+}
+
+// The reports of STEPS steps from start-up, as lbm_trace LBM_TRACE prints them
+// (native, or WebAssembly when it is a .js file: run with node).
+export function expectedReports(lbmTrace, steps) {
+  const command = lbmTrace.endsWith('.js') ? [process.execPath, lbmTrace] : [lbmTrace];
+  return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
 }

@@ -25,7 +25,7 @@ import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {test} from 'node:test';
 import {launchChromium, launchFirefox, openPage} from './browser.mjs';
-import {differingPixels, readPng, readPpm} from './png.mjs';
+import {TOLERANCE, differingPixels, readPng, readPpm} from './png.mjs';
 import {openWebKitPage} from './webkit.mjs';
 
 const [PAGE, LATTICEVIEW, DRAG_CAMERAS] = process.argv.slice(2);
@@ -36,7 +36,6 @@ if (!PAGE || !LATTICEVIEW || !DRAG_CAMERAS || !process.env.DISPLAY) {
 const BROWSERS = (process.env.LBM_VIEWS_BROWSERS || 'chromium,firefox,webkit').split(',');
 const WIDTH = 800;
 const HEIGHT = 600;
-const TOLERANCE = 3;  // per colour channel, as the other picture checks
 const TIE = 0.01;     // of a subpixel (1/256 pixel)
 const BUTTONS = ['left', 'middle', 'right'];
 

@@ -7,13 +7,9 @@
 //   PAGE       the page (build/web/latticeview.html)
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node)
 import assert from 'node:assert/strict';
-import {execFileSync} from 'node:child_process';
-import {readFileSync} from 'node:fs';
-import {dirname, join} from 'node:path';
 import {test} from 'node:test';
-import {fileURLToPath} from 'node:url';
 import {Key} from 'selenium-webdriver';
-import {differingPixels, readPng} from './png.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './png.mjs';
 import {openWebKitPage} from './webkit.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
@@ -21,19 +17,12 @@ if (!PAGE || !LBM_TRACE) {
   console.error('usage: node webkit_test.mjs PAGE LBM_TRACE');
   process.exit(2);
 }
-const REFERENCE_DIR = join(dirname(fileURLToPath(import.meta.url)), '..', 'gui', 'reference');
-const TOLERANCE = 3;  // per colour channel, as the window's own test
 const PICTURE_STEPS = 60;  // the reference picture "stepped" is of 60 steps
 const STEPS = 150;
 
-function expectedReports(steps) {
-  const command = LBM_TRACE.endsWith('.js') ? [process.execPath, LBM_TRACE] : [LBM_TRACE];
-  return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
-}
-
 async function assertPicture(page, name) {
   const shown = await page.canvasPicture();
-  const reference = readPng(readFileSync(join(REFERENCE_DIR, `${name}.png`)));
+  const reference = referencePicture(name);
   const differing = differingPixels(shown, reference, TOLERANCE);
   assert.equal(differing.length, 0, `${differing.length} pixels differ from ${name}.png, the first: ` +
     differing.slice(0, 8).map((p) => p.join(',')).join(' '));
@@ -50,7 +39,7 @@ async function reportText(page, reports) {
 test('the page in WebKit: pictures, keys, reports, q', async (t) => {
   const page = await openWebKitPage(PAGE);
   t.after(() => page.close());
-  const golden = expectedReports(STEPS);
+  const golden = expectedReports(LBM_TRACE, STEPS);
   const firstReports = (n) => golden.split('\n').slice(0, 11 * n).join('\n') + '\n';
 
   await t.test('start-up: the window\'s start-up picture', async () => {
