@@ -216,12 +216,13 @@ package_test() {
         return
     fi
     echo "apt-get install ./$name: $(grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$fresh/root/install.log")"
-    in_fresh dpkg-query -L latticeview >"$fresh/root/files.txt"
+    in_fresh dpkg-query -L latticeview >"$fresh/root/files.txt" ||
+        { fail "the package (dpkg-query -L latticeview)"; return; }
 
     # lbm_trace: the golden text, and the package's version.
     in_fresh sh -c 'lbm_trace 150 | cmp - probe_150.txt' || problems+=("lbm_trace 150 differs from the golden text")
     # shellcheck disable=SC2016
-    version=$(in_fresh dpkg-query -W -f='${Version}' latticeview)
+    version=$(in_fresh dpkg-query -W -f='${Version}' latticeview) || version='(none)'
     [ "$(in_fresh lbm_trace --version)" = "lbm_trace (latticeview) $version" ] ||
         problems+=("lbm_trace --version does not say the package's version $version")
     grep -q "<release version=\"$version\"" "$fresh"/usr/share/metainfo/*.metainfo.xml ||

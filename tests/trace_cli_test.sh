@@ -41,8 +41,9 @@ done
 "$LBM_TRACE" $'\e[31mX' 2>"$WORK/escape.err"
 status=$?
 "$LBM_TRACE" --vtk "$WORK/missing/"$'\e[31mX' 2 >/dev/null 2>>"$WORK/escape.err"
-check "arguments with control characters: status 2 then 1 (got $status, $?), each echoed as '\\033[31mX', no control character said" \
-    eval '[ "$(grep -cF "'"'"'\\033[31mX'"'"'" "$WORK/escape.err")" -eq 1 ] &&
+status2=$?
+check "arguments with control characters: status 2 then 1 (got $status, $status2), each echoed as '\\033[31mX', no control character said" \
+    eval '[ "$status" -eq 2 ] && [ "$status2" -eq 1 ] && [ "$(grep -cF "'"'"'\\033[31mX'"'"'" "$WORK/escape.err")" -eq 1 ] &&
           grep -qF "'"'"'$WORK/missing/\\033[31mX'"'"'" "$WORK/escape.err" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/escape.err"'
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?

@@ -91,7 +91,7 @@ var latticeview = (function () {
     ended = true;
     endStatus = status;
     running = false;
-    stopHolding();  // the timer stops after the tick that draws the last step
+    stopHolding();  // a held Step steps no more; the frame timer stops after its next tick
     statusLine.className = 'ended';
     world.style.opacity = '0.4';
     stepButton.disabled = true;
@@ -210,9 +210,11 @@ var latticeview = (function () {
     return {x: Math.floor(midX), y: Math.floor(midY), spread: Math.hypot(list[0][0] - list[1][0], list[0][1] - list[1][1])};
   }
   function touchesChanged() {
-    Module._lv_update_drag(canvasWidth, canvasHeight);  // the movement so far counts
-    invalidate();
+    // The last finger lifted is a release: movement after the last tick is
+    // discarded, as in the window. A finger put down or lifted while others
+    // stay keeps the movement so far, then starts afresh from that camera.
     if (touches.size === 0) return Module._lv_release();
+    if (Module._lv_update_drag(canvasWidth, canvasHeight)) invalidate();
     var f = fingers();
     if (touches.size === 1) Module._lv_press(1, f.x, f.y);
     else Module._lv_pinch_press(f.x, f.y, f.spread);
@@ -277,9 +279,8 @@ var latticeview = (function () {
 
   // ---------------------------------------------------------------- history buttons
   // The mouse's back and forward buttons (4 and 5) over the picture do
-  // nothing, as any button after the third in the window: they start no
-  // drag, and the browser does not go back or forward, which it does on
-  // their release unless the page cancels it.
+  // nothing: they start or end no drag, and the browser does not go back or
+  // forward, which it does on their release unless the page cancels it.
   function historyButton(event) { return event.button === 3 || event.button === 4; }
   ['pointerdown', 'pointermove', 'pointerup', 'mousedown', 'mouseup', 'auxclick'].forEach(function (type) {
     world.addEventListener(type, function (event) { if (historyButton(event)) event.preventDefault(); });

@@ -35,8 +35,9 @@ constexpr int CANVAS_WIDTH = WINDOW_WIDTH;
 constexpr int CANVAS_HEIGHT = WINDOW_HEIGHT;
 
 // A two-finger touch: the midpoint pans as a right-button drag does, and the
-// spread of the fingers zooms as a middle-button drag does. Not a button
-// number, so never one the window's drags are given.
+// spread of the fingers zooms as a middle-button drag does. None of the
+// window's three drags; the page hands no mouse button past the third to
+// lv_press.
 constexpr int DRAG_PINCH = 4;
 static_assert(DRAG_PINCH != DRAG_NONE && DRAG_PINCH != DRAG_ORBIT && DRAG_PINCH != DRAG_ZOOM && DRAG_PINCH != DRAG_PAN,
               "a pinch is none of the window's drags");
