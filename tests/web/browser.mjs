@@ -6,6 +6,7 @@ import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
+import {readPng} from './png.mjs';
 
 export const CHROMIUM = process.env.LBM_CHROMIUM || '/usr/bin/chromium';
 
@@ -75,4 +76,12 @@ export async function waitFrames(page, ticks = 2) {
   const start = await page.evaluate(() => latticeview.counts.ticks);
   await page.waitForFunction((n) => !latticeview.busy() || latticeview.counts.ticks >= n,
     {timeout: 10000, polling: 10}, start + ticks);
+}
+
+// The canvas's picture, from a screenshot of what is in the viewport: a
+// capture beyond it would resize the viewport for a moment, and the page
+// would fit its picture to that size.
+export async function canvasPicture(page) {
+  const canvas = await page.$('#world');
+  return readPng(Buffer.from(await canvas.screenshot({type: 'png', captureBeyondViewport: false})));
 }

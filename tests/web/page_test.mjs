@@ -20,7 +20,7 @@ import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
-import {launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
 import {TOLERANCE, differingPixels, expectedReports, readPng, referencePicture} from './png.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
@@ -65,13 +65,6 @@ const GOLDEN_SNAPSHOTS = new Map(readFileSync(join(dirname(fileURLToPath(import.
   .filter(([name]) => name.endsWith('.vti')));
 const snapshotName = (step) => `lattice_${String(step).padStart(6, '0')}.vti`;
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
-
-// Screenshots of what is in the viewport: a capture beyond it would resize
-// the viewport for a moment, and the page would fit its picture to that size.
-async function canvasPicture(page) {
-  const canvas = await page.$('#world');
-  return readPng(Buffer.from(await canvas.screenshot({type: 'png', captureBeyondViewport: false})));
-}
 
 // Fails with the first differing pixels when the canvas differs from the
 // window's reference picture NAME.

@@ -24,8 +24,8 @@ import {closeSync, mkdtempSync, openSync, readFileSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {test} from 'node:test';
-import {launchChromium, launchFirefox, openPage} from './browser.mjs';
-import {TOLERANCE, differingPixels, readPng, readPpm} from './png.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage} from './browser.mjs';
+import {TOLERANCE, differingPixels, readPpm} from './png.mjs';
 import {openWebKitPage} from './webkit.mjs';
 
 const [PAGE, LATTICEVIEW, DRAG_CAMERAS] = process.argv.slice(2);
@@ -215,9 +215,7 @@ function puppeteerPage(page) {
       if (afterMove) await afterMove();
       await page.mouse.up({button: buttons[button]});
     },
-    async canvasPicture() {
-      return readPng(Buffer.from(await (await page.$('#world')).screenshot({type: 'png'})));
-    },
+    canvasPicture: () => canvasPicture(page),
     close: () => page.close(),
   };
 }
