@@ -132,33 +132,45 @@ if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
     mv "$scratch.tgz" "$tarball"
     rm -rf --one-file-system "$scratch"
 fi
-chroot_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
-echo $$ >"$chroot_dir.pid"
-phase "unpacking the base system into $chroot_dir"
-debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$chroot_dir" "$archive" >"$chroot_dir.log" 2>&1 ||
-    { tail -n 30 "$chroot_dir.log"; rm -f "$chroot_dir.log"; exit 1; }
-rm -f "$chroot_dir.log"
+# fresh_system DIR: a fresh Debian 13 in DIR (made by mktemp, its .pid file
+# naming this run), unpacked from the base system, with /proc, /sys and /dev
+# mounted and this machine's name servers; false, with the unpacking's log,
+# when it cannot be made. /dev and /dev/pts are bind mounts of this machine's
+# own: never removed recursively, only unmounted (take_down).
+fresh_system() {
+    local dir=$1
+    echo $$ >"$dir.pid"
+    debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$dir" "$archive" >"$dir.log" 2>&1 ||
+        { tail -n 30 "$dir.log"; rm -f "$dir.log"; return 1; }
+    rm -f "$dir.log"
+    mount -t proc proc "$dir/proc" &&
+        mount -t sysfs -o ro sysfs "$dir/sys" &&
+        mount --bind /dev "$dir/dev" &&
+        mount --bind /dev/pts "$dir/dev/pts" &&
+        mount -t tmpfs tmpfs "$dir/dev/shm" || return 1
+    if [ -f /etc/resolv.conf ]; then cp -L /etc/resolv.conf "$dir/etc/resolv.conf"; fi
+}
 
-# /dev and /dev/pts are bind mounts of this machine's own: never removed
-# recursively, only unmounted (cleanup).
-mount -t proc proc "$chroot_dir/proc"
-mount -t sysfs -o ro sysfs "$chroot_dir/sys"
-mount --bind /dev "$chroot_dir/dev"
-mount --bind /dev/pts "$chroot_dir/dev/pts"
-mount -t tmpfs tmpfs "$chroot_dir/dev/shm"
-[ -f /etc/resolv.conf ] && cp -L /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
+# in_system DIR WORKDIR COMMAND...: runs COMMAND as root in the system in DIR,
+# in WORKDIR there, with a clean environment (DISPLAY passed on when set).
+in_system() {
+    local dir=$1 workdir=$2
+    shift 2
+    chroot "$dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+        bash -c 'cd "$0" && "$@"' "$workdir" "$@"
+}
+
+chroot_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+phase "unpacking the base system into $chroot_dir"
+fresh_system "$chroot_dir" || exit 1
 
 git -C "$root" archive --format=tar --prefix=latticeview/ HEAD | tar -x -C "$chroot_dir/root"
 [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] ||
     echo "note: uncommitted changes are not tested, only HEAD ($(git -C "$root" rev-parse --short HEAD))"
 
-# in_chroot COMMAND...: runs COMMAND as root in the chroot, in the tree's copy,
-# with a clean environment (DISPLAY passed on when set).
-in_chroot() {
-    chroot "$chroot_dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        bash -c 'cd /root/latticeview && "$@"' in_chroot "$@"
-}
+# in_chroot COMMAND...: runs COMMAND in the chroot, in the tree's copy.
+in_chroot() { in_system "$chroot_dir" /root/latticeview "$@"; }
 
 # ---------------------------------------------------------------- the package
 # scripts/deb.sh builds the Debian package in the chroot (and checks it with
@@ -186,22 +198,9 @@ package_test() {
     phase "the package in a fresh system: $name"
     package_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
     fresh=$package_dir
-    echo $$ >"$fresh.pid"
-    debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$fresh" "$archive" >"$fresh.log" 2>&1 ||
-        { tail -n 30 "$fresh.log"; fail "the package (fresh system)"; return; }
-    rm -f "$fresh.log"
-    mount -t proc proc "$fresh/proc"
-    mount -t sysfs -o ro sysfs "$fresh/sys"
-    mount --bind /dev "$fresh/dev"
-    mount --bind /dev/pts "$fresh/dev/pts"
-    mount -t tmpfs tmpfs "$fresh/dev/shm"
-    [ -f /etc/resolv.conf ] && cp -L /etc/resolv.conf "$fresh/etc/resolv.conf"
+    fresh_system "$fresh" || { fail "the package (fresh system)"; return; }
     cp "$deb" "$chroot_dir/root/latticeview/tests/golden/probe_150.txt" "$fresh/root/"
-    in_fresh() {
-        chroot "$package_dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} \
-            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
-            bash -c 'cd /root && "$@"' in_fresh "$@"
-    }
+    in_fresh() { in_system "$package_dir" /root "$@"; }
     local problems=()
     # man-db is not one of the package's dependencies: a desktop system has it.
     if ! in_fresh apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
@@ -367,7 +366,7 @@ package_test
 
 # ---------------------------------------------------------------- FLTK 1.4
 phase "FLTK 1.4 in place of FLTK 1.3"
-if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q libfltk1.4-dev libfltk1.3-dev- >/dev/null; then
+if in_chroot apt-get install -y -q libfltk1.4-dev libfltk1.3-dev- >/dev/null; then
     # shellcheck disable=SC2016
     in_chroot sh -c 'echo "FLTK $(fltk-config --version)"'
     # g++, and g++ with the sanitizers; warnings are errors.
@@ -388,7 +387,7 @@ fi
 # which weston reports only for a surface that already shows a frame. In a
 # Wayland session with XWayland the program chooses FLTK's X11 backend itself.
 phase "a Wayland session (weston) through XWayland, FLTK 1.4"
-if in_chroot env DEBIAN_FRONTEND=noninteractive apt-get install -y -q weston xwayland >/dev/null; then
+if in_chroot apt-get install -y -q weston xwayland >/dev/null; then
     check "XWayland" in_chroot bash tests/gui/xwayland_test.sh build/test-fltk14/viewer/latticeview
 else
     fail "XWayland (install)"
