@@ -99,8 +99,12 @@ int main(int argc, char** argv) {
     // results go to standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
-    const auto scene = OffscreenScene::create(WIDTH, HEIGHT);
-    if (!scene) return 1;
+    std::string reason;
+    const auto scene = OffscreenScene::create(WIDTH, HEIGHT, reason);
+    if (!scene) {
+        std::fprintf(stderr, "%s\n", reason.c_str());
+        return 1;
+    }
     std::fprintf(stderr, "renderer: %s, OpenGL %s, %d x %d; points drawn with %s\n",
                  reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                  reinterpret_cast<const char*>(glGetString(GL_VERSION)), WIDTH, HEIGHT,

@@ -1,7 +1,7 @@
 #include "offscreen.h"
 
 #include <cstddef>
-#include <cstdio>
+#include <new>
 
 OffscreenScene::OffscreenScene(int width, int height)
     : picture_(width > 0 && height > 0 ? static_cast<size_t>(width) * static_cast<size_t>(height) * 4 : 0) {}
@@ -10,16 +10,24 @@ OffscreenScene::~OffscreenScene() {
     if (context_ != nullptr) OSMesaDestroyContext(context_);
 }
 
-std::unique_ptr<OffscreenScene> OffscreenScene::create(int width, int height) {
-    std::unique_ptr<OffscreenScene> scene(new OffscreenScene(width, height));
+std::unique_ptr<OffscreenScene> OffscreenScene::create(int width, int height, std::string& reason) {
+    std::unique_ptr<OffscreenScene> scene;
+    try {
+        scene.reset(new OffscreenScene(width, height));
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory for a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels";
+        return nullptr;
+    }
     scene->context_ = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
     if (scene->context_ == nullptr) {
-        std::fprintf(stderr, "cannot create an off-screen Mesa context\n");
+        reason = "cannot create an off-screen Mesa context";
         return nullptr;
     }
     if (scene->picture_.empty() ||
         !OSMesaMakeCurrent(scene->context_, scene->picture_.data(), GL_UNSIGNED_BYTE, width, height)) {
-        std::fprintf(stderr, "cannot make the off-screen Mesa context current\n");
+        reason = "cannot make the off-screen Mesa context current for " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels";
         return nullptr;
     }
     // As the window's first draw sets up its context.

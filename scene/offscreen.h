@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "camera.h"
@@ -20,8 +21,9 @@ class OffscreenScene {
 public:
     // Creates a context of WIDTH x HEIGHT pixels (RGBA, a 24-bit depth
     // buffer), makes it current and sets up the scene in it. Null, with the
-    // reason on standard error, where Mesa cannot.
-    static std::unique_ptr<OffscreenScene> create(int width, int height);
+    // reason in `reason`, where Mesa cannot, or where memory for the colour
+    // buffer cannot be had.
+    static std::unique_ptr<OffscreenScene> create(int width, int height, std::string& reason);
     ~OffscreenScene();  // destroys the context
     OffscreenScene(const OffscreenScene&) = delete;
     OffscreenScene& operator=(const OffscreenScene&) = delete;

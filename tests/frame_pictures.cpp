@@ -104,13 +104,18 @@ int main(int argc, char** argv) {
 
     // A size no context can draw: refused, with the context it created gone.
     std::fprintf(stderr, "a picture of no pixels, which must be refused: ");
-    if (OffscreenScene::create(WIDTH, 0) != nullptr) {
+    std::string reason;
+    if (OffscreenScene::create(WIDTH, 0, reason) != nullptr) {
         std::fprintf(stderr, "an off-screen context of %d x 0 pixels was made\n", WIDTH);
         return 1;
     }
+    std::fprintf(stderr, "%s\n", reason.c_str());
 
-    const auto scene = OffscreenScene::create(WIDTH, HEIGHT);
-    if (!scene) return 1;
+    const auto scene = OffscreenScene::create(WIDTH, HEIGHT, reason);
+    if (!scene) {
+        std::fprintf(stderr, "%s\n", reason.c_str());
+        return 1;
+    }
     const ScenePainter& painter = scene->painter();
     std::fprintf(stderr, "%d layer%s: OpenGL %s; points drawn with %s\n", NUM_LAYERS, NUM_LAYERS == 1 ? "" : "s",
                  reinterpret_cast<const char*>(glGetString(GL_VERSION)), pointDrawingName(painter.drawing()));

@@ -1,11 +1,22 @@
 // The run of lbm_trace: the lattice from start-up, its probe reports and, on
-// request, its snapshots.
+// request, its snapshots and its pictures.
 #pragma once
 
 #include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "camera.h"
+#include "picture.h"
+
+// Whether this build draws pictures (it has Mesa's off-screen library and
+// libpng).
+#ifdef LBM_TRACE_PICTURES
+constexpr bool TRACE_DRAWS_PICTURES = true;
+#else
+constexpr bool TRACE_DRAWS_PICTURES = false;
+#endif
 
 // Steps of a run when none are asked for.
 constexpr long DEFAULT_TRACE_STEPS = 150;
@@ -15,6 +26,13 @@ struct TraceRequest {
     // With a directory, a snapshot at start-up, after every `every`-th step
     // and after the last one, then the collection; without, none.
     std::optional<std::string> snapshotDirectory;
+    // With a directory (where TRACE_DRAWS_PICTURES), the window's picture of
+    // the lattice at the same steps, as a PNG file of pictureWidth x
+    // pictureHeight pixels seen by `camera`; without, none.
+    std::optional<std::string> pictureDirectory;
+    int pictureWidth = WINDOW_WIDTH;
+    int pictureHeight = WINDOW_HEIGHT;
+    CameraState camera = DEFAULT_CAMERA;
     long every = 1;
     // When given, read between steps: once it is not 0 (a signal handler sets
     // it), the run stops early, as it does after a failure.
@@ -28,13 +46,15 @@ struct TraceOutcome {
     // collection), in order, each naming the file and the reason; nobody has
     // said them yet.
     std::vector<std::string> snapshotFailures;
+    // The same for the pictures.
+    std::vector<std::string> pictureFailures;
 
-    bool succeeded() const { return !reportLost && snapshotFailures.empty(); }
+    bool succeeded() const { return !reportLost && snapshotFailures.empty() && pictureFailures.empty(); }
 };
 
 // Builds the lattice as the program does at start-up and runs the steps, each
 // printing its probe report. Stops at the first report that cannot be
-// written, at the first snapshot that cannot, and when `stop` is set: no new
-// snapshot is begun from then on, and the collection is written listing every
-// snapshot completed.
+// written, at the first snapshot or picture that cannot, and when `stop` is
+// set: no new file is begun from then on, and the collection is written
+// listing every snapshot completed.
 TraceOutcome runTrace(const TraceRequest& request);

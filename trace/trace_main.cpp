@@ -1,16 +1,21 @@
 // lbm_trace: prints the probe reports of the first N steps from the program's
 // start-up state (default 150), exactly as pressing `f` N times does, and on
-// request writes snapshots of the whole lattice for ParaView or VTK.
+// request writes snapshots of the whole lattice for ParaView or VTK, and the
+// window's pictures of it as PNG files.
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "camera.h"
 #include "lattice.h"
 #include "quote.h"
 #include "trace.h"
+#include "window_bounds.h"
 
 #ifndef LBM_VERSION
 #define LBM_VERSION "unknown"
@@ -19,7 +24,7 @@
 namespace {
 
 constexpr char PROGRAM[] = "lbm_trace";
-constexpr char SYNOPSIS[] = "lbm_trace [--vtk DIR] [--every K] [N]\n";
+constexpr char SYNOPSIS[] = "lbm_trace [--vtk DIR] [--pictures DIR [--size WxH] [--camera E,A,D,X,Y]] [--every K] [N]\n";
 
 constexpr char HELP[] =
     "Print the probe reports of the first N steps (150 by default) of the lattice\n"
@@ -30,19 +35,41 @@ constexpr char HELP[] =
     "               (VTK XML ImageData, SSSSSS the step), listed with each step as\n"
     "               its time in the ParaView collection DIR/lattice.pvd; DIR is\n"
     "               created if missing, its parent must exist\n"
-    "  --every K    write a snapshot every K steps (K from 1, 1 by default)\n"
+    "  --pictures DIR\n"
+    "               also write the window's picture at the same steps, as\n"
+    "               DIR/frame_SSSSSS.png (PNG, 8-bit RGB), drawn off screen by\n"
+    "               the window's own code; DIR as for --vtk\n"
+    "  --size WxH   the pictures' width and height in pixels, each from 1 to\n"
+    "               16384 (800x600, the window's, by default)\n"
+    "  --camera E,A,D,X,Y\n"
+    "               the pictures' camera: elevation E (-5 to 89 degrees),\n"
+    "               azimuth A (0 to 360 degrees, 360 excluded), distance D (1 to\n"
+    "               10000) and the point (X, Y) looked at (the window's start-up\n"
+    "               camera 0,0,100,0,0 by default)\n"
+    "  --every K    write the files every K steps (K from 1, 1 by default)\n"
     "  --help       display this help and exit\n"
     "  --version    output version information and exit\n"
     "\n"
-    "Exit status: 0 on success, 1 when a report or a snapshot cannot be written,\n"
-    "2 for invalid arguments. With --vtk, SIGINT, SIGTERM, SIGHUP and a broken\n"
-    "pipe first finish the snapshot being written and the collection, then end\n"
-    "the program as the signal does.\n";
+    "Exit status: 0 on success, 1 when a report, a snapshot or a picture cannot\n"
+    "be written, 2 for invalid arguments. With --vtk or --pictures, SIGINT,\n"
+    "SIGTERM, SIGHUP and a broken pipe first finish the file being written and\n"
+    "the collection, then end the program as the signal does.\n";
+
+// Said by --help, and for --pictures, where the build cannot draw.
+constexpr char NO_PICTURES[] =
+    "This build of lbm_trace cannot draw pictures: it was built without Mesa's\n"
+    "off-screen library or without libpng.\n";
 
 struct Options {
     long steps = DEFAULT_TRACE_STEPS;
     long every = 1;
     const char* vtkDirectory = nullptr;
+    const char* pictureDirectory = nullptr;
+    // --size or --camera given, which only --pictures uses.
+    bool pictureOptions = false;
+    int width = WINDOW_WIDTH;
+    int height = WINDOW_HEIGHT;
+    CameraState camera = DEFAULT_CAMERA;
 };
 
 // A whole decimal number from `minimum` to the largest long.
@@ -54,6 +81,57 @@ bool parseCount(const char* text, long minimum, long& value) {
     if (*end != '\0' || errno == ERANGE || parsed < minimum) return false;
     value = parsed;
     return true;
+}
+
+// WIDTHxHEIGHT, each a whole number from 1 to WINDOW_SIZE_MAX, the window's
+// bound.
+bool parseSize(const char* text, int& width, int& height) {
+    const char* const x = std::strchr(text, 'x');
+    long parsedWidth = 0;
+    long parsedHeight = 0;
+    if (x == nullptr || !parseCount(std::string(text, x).c_str(), 1, parsedWidth) ||
+        !parseCount(x + 1, 1, parsedHeight) || parsedWidth > WINDOW_SIZE_MAX || parsedHeight > WINDOW_SIZE_MAX)
+        return false;
+    width = static_cast<int>(parsedWidth);
+    height = static_cast<int>(parsedHeight);
+    return true;
+}
+
+// ELEVATION,AZIMUTH,DISTANCE,TARGETX,TARGETY: five finite decimal numbers,
+// each taken as the float nearest to it, within the bounds that the window's
+// drags keep. False, with what is wrong in `why`.
+bool parseCamera(const char* text, CameraState& camera, std::string& why) {
+    constexpr const char* NAMES[] = {"elevation", "azimuth", "distance", "target's x", "target's y"};
+    float values[5];
+    const char* field = text;
+    for (int i = 0; i < 5; ++i) {
+        const size_t length = std::strcspn(field, ",");
+        if ((field[length] == '\0') != (i == 4)) {
+            why = "five numbers are needed, separated by commas";
+            return false;
+        }
+        const std::string number(field, length);
+        char* end = nullptr;
+        values[i] = std::strtof(number.c_str(), &end);
+        if (number.empty() || std::isspace(static_cast<unsigned char>(number[0])) || *end != '\0' ||
+            !std::isfinite(values[i])) {
+            why = std::string("the ") + NAMES[i] + " " + quotedText(number) + " is not a finite number";
+            return false;
+        }
+        field += length + 1;
+    }
+    const CameraState parsed = {values[0], values[1], values[2], values[3], values[4]};
+    if (!(parsed.elevation >= ELEVATION_MIN && parsed.elevation <= ELEVATION_MAX)) {
+        why = "the elevation is not within -5 to 89 degrees";
+    } else if (!(parsed.azimuth >= 0.0f && parsed.azimuth < 360.0f)) {
+        why = "the azimuth is not within 0 to 360 degrees (360 excluded)";
+    } else if (!(parsed.distance >= DISTANCE_MIN && parsed.distance <= DISTANCE_MAX)) {
+        why = "the distance is not within 1 to 10000";
+    } else {
+        camera = parsed;
+        return true;
+    }
+    return false;
 }
 
 int usageError(const std::string& what) {
@@ -85,12 +163,16 @@ int parseArguments(int argc, char** argv, Options& options) {
                 optionsEnded = true;
                 continue;
             }
-            if (argument == "--help") return printInformation(("Usage: " + std::string(SYNOPSIS) + HELP).c_str());
+            if (argument == "--help")
+                return printInformation(
+                    ("Usage: " + std::string(SYNOPSIS) + HELP + (TRACE_DRAWS_PICTURES ? "" : "\n" + std::string(NO_PICTURES)))
+                        .c_str());
             if (argument == "--version") return printInformation("lbm_trace (latticeview) " LBM_VERSION "\n");
-            // --vtk and --every take a value as the next argument or after '='.
+            // The other options take a value as the next argument or after '='.
             const size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
-            if (name != "--vtk" && name != "--every") return usageError("unknown option " + quotedText(argument));
+            if (name != "--vtk" && name != "--every" && name != "--pictures" && name != "--size" && name != "--camera")
+                return usageError("unknown option " + quotedText(argument));
             const char* value = nullptr;
             if (equals != std::string::npos) {
                 value = argv[i] + equals + 1;
@@ -99,18 +181,33 @@ int parseArguments(int argc, char** argv, Options& options) {
             } else {
                 return usageError("option '" + name + "' needs a value");
             }
-            if (name == "--vtk") {
-                if (*value == '\0') return usageError("option '--vtk' needs a directory");
-                options.vtkDirectory = value;
-            } else if (!parseCount(value, 1, options.every)) {
-                return usageError("invalid interval " + quotedText(value) + " (a whole number from 1)");
+            std::string why;
+            if (name == "--vtk" || name == "--pictures") {
+                if (*value == '\0') return usageError("option '" + name + "' needs a directory");
+                (name == "--vtk" ? options.vtkDirectory : options.pictureDirectory) = value;
+            } else if (name == "--every") {
+                if (!parseCount(value, 1, options.every))
+                    return usageError("invalid interval " + quotedText(value) + " (a whole number from 1)");
+            } else if (name == "--size") {
+                if (!parseSize(value, options.width, options.height))
+                    return usageError("invalid size " + quotedText(value) +
+                                      " for '--size' (WIDTHxHEIGHT, each a whole number from 1 to 16384)");
+            } else if (!parseCamera(value, options.camera, why)) {
+                return usageError("invalid camera " + quotedText(value) + " for '--camera': " + why);
             }
+            options.pictureOptions = options.pictureOptions || name == "--size" || name == "--camera";
             continue;
         }
         if (stepsGiven) return usageError("more than one step count (" + quotedText(argument) + ")");
         if (!parseCount(argv[i], 0, options.steps))
             return usageError("invalid step count " + quotedText(argument) + " (a whole number from 0)");
         stepsGiven = true;
+    }
+    if (options.pictureOptions && options.pictureDirectory == nullptr)
+        return usageError("'--size' and '--camera' are the pictures' options: they need '--pictures'");
+    if (options.pictureDirectory != nullptr && !TRACE_DRAWS_PICTURES) {
+        std::fprintf(stderr, "%s: '--pictures': %s", PROGRAM, NO_PICTURES);
+        return 2;
     }
     return -1;
 }
@@ -135,10 +232,10 @@ constexpr int STOP_SIGNALS[] = {
 // Which of them catchStopSignals caught (the others were ignored).
 bool g_caught[sizeof STOP_SIGNALS / sizeof STOP_SIGNALS[0]] = {};
 
-// With snapshots, the signals that end a program by default only ask the run
-// to stop, so that it can finish the snapshot being written and list every
-// complete one in the collection; endBySignal then ends it as the signal
-// would have. A signal that this program was started with ignored (nohup
+// With snapshots or pictures, the signals that end a program by default only
+// ask the run to stop, so that it can finish the file being written and list
+// every complete snapshot in the collection; endBySignal then ends it as the
+// signal would have. A signal that this program was started with ignored (nohup
 // ignores SIGHUP) stays ignored. A broken pipe is one of these signals: the
 // write to standard output fails with EPIPE instead, said by nobody.
 void catchStopSignals() {
@@ -202,14 +299,21 @@ int main(int argc, char** argv) {
     TraceRequest request;
     request.steps = options.steps;
     request.every = options.every;
-    if (options.vtkDirectory != nullptr) {
-        request.snapshotDirectory = options.vtkDirectory;
+    if (options.vtkDirectory != nullptr) request.snapshotDirectory = options.vtkDirectory;
+    if (options.pictureDirectory != nullptr) {
+        request.pictureDirectory = options.pictureDirectory;
+        request.pictureWidth = options.width;
+        request.pictureHeight = options.height;
+        request.camera = options.camera;
+    }
+    if (request.snapshotDirectory || request.pictureDirectory) {
         catchStopSignals();
         request.stop = &g_stopSignal;
     }
     const TraceOutcome outcome = runTrace(request);
     releaseStopSignals();
-    for (const std::string& failure : outcome.snapshotFailures) std::fprintf(stderr, "%s: %s\n", PROGRAM, failure.c_str());
+    for (const auto* failures : {&outcome.snapshotFailures, &outcome.pictureFailures})
+        for (const std::string& failure : *failures) std::fprintf(stderr, "%s: %s\n", PROGRAM, failure.c_str());
     if (g_stopSignal != 0) endBySignal(g_stopSignal);
     return outcome.succeeded() ? 0 : 1;
 }
