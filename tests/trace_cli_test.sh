@@ -3,8 +3,13 @@
 # count too large for its type, arguments it does not take, snapshots that
 # cannot be written, links planted in a shared directory (by another user too),
 # runs sharing a directory, runs interrupted by a signal, and arguments that
-# could drive a terminal.
+# could drive a terminal; its pictures, against the window's reference
+# pictures, or, in a build that cannot draw them, the refusal.
 # usage: trace_cli_test.sh LBM_TRACE
+# Environment:
+#   LBM_TRACE_PICTURES  0 where this build of lbm_trace cannot draw pictures
+#   LBM_TRACE_LAYERS2   optional: lbm_trace built for two layers, whose
+#                       pictures are compared with the window's too
 set -u
 LBM_TRACE=${1:?path of lbm_trace}
 WORK=$(mktemp -d)
@@ -29,7 +34,7 @@ check "... with the usage message and no report" eval 'grep -q "^usage: " "$WORK
 check "the options come in any order, as '--vtk DIR' or '--vtk=DIR'" \
     eval '[ "$(ls "$WORK/order1")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000002.vti\nlattice_000003.vti")" ] &&
           diff -r "$WORK/order1" "$WORK/order2" >/dev/null'
-for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5"; do
+for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5" "--pictures" "--size 8x6 5"; do
     # shellcheck disable=SC2086
     "$LBM_TRACE" $arguments >"$WORK/bad.out" 2>"$WORK/bad.err"
     status=$?
@@ -51,17 +56,18 @@ check "arguments with control characters: status 2 then 1 (got $status, $status2
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?
 check "--help prints the usage on standard output, with status 0 (got $status)" \
-    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--vtk DIR\] \[--every K\] \[N\]" "$WORK/help.out"'
+    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--vtk DIR\] \[--pictures DIR .*\] \[--every K\] \[N\]" "$WORK/help.out"'
 check "--version prints the program, the package and a version" \
     eval '"$LBM_TRACE" --version | grep -qx "lbm_trace (latticeview) [0-9][0-9.]*"'
 
 # Snapshots that cannot be written: status 1, one message naming the file and
 # the reason, reports already printed kept, nothing under a final name that is
 # not complete, no temporary file left.
-snapshot_failure() {  # NAME REASON LINES DIR STEPS [LIMIT]: lbm_trace --vtk DIR STEPS, files up to LIMIT KiB
-    local name=$1 reason=$2 lines=$3 dir=$4 steps=$5 limit=${6:-unlimited}
+snapshot_failure() { file_failure --vtk "$@"; }
+file_failure() {  # OPTION NAME REASON LINES DIR STEPS [LIMIT]: lbm_trace OPTION DIR STEPS, files up to LIMIT KiB
+    local option=$1 name=$2 reason=$3 lines=$4 dir=$5 steps=$6 limit=${7:-unlimited}
     # Past the limit, write() fails with EFBIG once the signal it raises is ignored.
-    (trap '' XFSZ; ulimit -f "$limit"; exec "$LBM_TRACE" --vtk "$dir" "$steps") >"$WORK/$name.out" 2>"$WORK/$name.err"
+    (trap '' XFSZ; ulimit -f "$limit"; exec "$LBM_TRACE" "$option" "$dir" "$steps") >"$WORK/$name.out" 2>"$WORK/$name.err"
     status=$?
     check "$name: status 1 (got $status), one message naming $dir and '$reason'" \
         eval '[ "$status" -eq 1 ] && [ "$(wc -l <"$WORK/$name.err")" -eq 1 ] &&
@@ -219,5 +225,103 @@ for signal in INT TERM HUP PIPE; do
     check "$signal: the reports printed stay printed" \
         eval '"$LBM_TRACE" $(($(wc -l <"$dir.out") / 11 + 1)) | head -c "$(wc -c <"$dir.out")" | cmp -s - "$dir.out"'
 done
+
+# ---------------------------------------------------------------- pictures
+if [ "${LBM_TRACE_PICTURES:-1}" = 0 ]; then
+    "$LBM_TRACE" --pictures "$WORK/no_pictures" 2 >"$WORK/no_pictures.out" 2>"$WORK/no_pictures.err"
+    status=$?
+    check "a build without pictures: --pictures is refused with status 2 (got $status), saying why, no report, no directory" \
+        eval '[ "$status" -eq 2 ] && grep -q "^lbm_trace: .--pictures.: This build of lbm_trace cannot draw pictures" "$WORK/no_pictures.err" &&
+              [ ! -s "$WORK/no_pictures.out" ] && [ ! -e "$WORK/no_pictures" ] && grep -q "cannot draw pictures" "$WORK/help.out"'
+    finish
+    exit
+fi
+
+# The camera and the size are checked before anything is drawn, each refusal
+# naming its option.
+for arguments in "--size 16385x600" "--size 0x600" "--size 800x" "--camera 89.5,0,100,0,0" "--camera -6,0,100,0,0" \
+    "--camera 0,360,100,0,0" "--camera 0,0,0.5,0,0" "--camera 0,0,10001,0,0" "--camera 0,0,100,nan,0" "--camera 0,0,100,0"; do
+    option=${arguments%% *}
+    # shellcheck disable=SC2086
+    "$LBM_TRACE" --pictures "$WORK/refused" $arguments 5 >"$WORK/bad.out" 2>"$WORK/bad.err"
+    status=$?
+    check "--pictures with '$arguments' is refused with status 2 (got $status), naming $option, no report, no directory" \
+        eval '[ "$status" -eq 2 ] && grep -q "^lbm_trace: .*'"'$option'"'" "$WORK/bad.err" && [ ! -s "$WORK/bad.out" ] && [ ! -e "$WORK/refused" ]'
+done
+
+"$LBM_TRACE" --pictures "$WORK/frames" --every 60 60 >"$WORK/frames.out"
+status=$?
+"$LBM_TRACE" --pictures="$WORK/frames_again" --every=60 60 >/dev/null
+# Bytes 12 to 25 of a PNG file: the header chunk's type, width, height, bit
+# depth and colour type.
+png_header() { od -An -tx1 -j12 -N14 "$1" | tr -d ' \n'; }
+check "--pictures DIR --every 60 60: status 0 (got $status), the frames of steps 0 and 60 alone, the reports as without pictures" \
+    eval '[ "$status" -eq 0 ] && [ "$(ls "$WORK/frames")" = "$(printf "frame_000000.png\nframe_000060.png")" ] &&
+          "$LBM_TRACE" 60 | cmp -s - "$WORK/frames.out"'
+check "the frames are PNG files of 800 x 600 pixels, 8-bit RGB, the same bytes on a second run" \
+    eval '[ "$(png_header "$WORK/frames/frame_000000.png")" = 4948445200000320000002580802 ] &&
+          diff -r "$WORK/frames" "$WORK/frames_again" >/dev/null'
+
+# Each frame is the window's picture after the same steps at the same camera,
+# to the pixel: the reference pictures of the window's test (tests/gui/). Its
+# drags give the cameras: a left drag by (60, 20) pixels in an 800 x 600
+# window orbits to azimuth 333 and elevation -3, in a 640 x 480 window to
+# 326.25 and -3.75; two middle drags, by 900 and 686 pixels, zoom out to the
+# float nearest 275.04166.
+REFERENCE_DIR=$(dirname "$0")/gui/reference
+as_window() {  # FRAME REFERENCE: FRAME has the size and every pixel of the window's REFERENCE.png
+    local reference="$REFERENCE_DIR/$2.png"
+    [ "$("$CONVERT" "$1" -format '%wx%h' info:)" = "$("$CONVERT" "$reference" -format '%wx%h' info:)" ] &&
+        [ -z "$(differing_pixels "$1" "$reference" 0)" ]
+}
+if ! command -v "$CONVERT" >/dev/null; then
+    echo "skipped: the frames against the window's pictures (no ImageMagick)"
+else
+    "$LBM_TRACE" --pictures "$WORK/orbited" --camera=-3,333,100,0,0 0 >/dev/null
+    "$LBM_TRACE" --pictures "$WORK/zoomed" --camera 0,0,275.04166,0,0 --every 60 60 >/dev/null
+    "$LBM_TRACE" --pictures "$WORK/resized" --size 640x480 --camera -3.75,326.25,100,0,0 0 >/dev/null
+    check "the frames of steps 0 and 60 from the start-up camera are the window's pictures: 0 pixels differ" \
+        eval 'as_window "$WORK/frames/frame_000000.png" startup && as_window "$WORK/frames/frame_000060.png" stepped'
+    check "orbited at step 0 and zoomed out at step 60: the window's pictures" \
+        eval 'as_window "$WORK/orbited/frame_000000.png" dragged && as_window "$WORK/zoomed/frame_000060.png" zoomed'
+    check "--size 640x480, orbited: the window's picture at that size" as_window "$WORK/resized/frame_000000.png" resized
+    if [ -n "${LBM_TRACE_LAYERS2:-}" ]; then
+        "$LBM_TRACE_LAYERS2" --pictures "$WORK/layers2" --every 60 60 >/dev/null
+        check "two layers after 60 steps: the window's picture" as_window "$WORK/layers2/frame_000060.png" layers2
+    fi
+fi
+
+# Frames are written as snapshots are: a directory that cannot be one, a
+# write error (files limited to 1 KiB, less than a frame) and a planted link
+# at a frame's name.
+file_failure --pictures pictures_regular_file "Not a directory" 0 "$WORK/regular" 2
+file_failure --pictures pictures_file_size "File too large" 0 "$WORK/limited_frames" 2 1
+check "pictures_file_size: no file left, complete or not" eval '[ -z "$(ls -A "$WORK/limited_frames")" ]'
+mkdir "$WORK/planted_frames"
+ln -s "$WORK/victim" "$WORK/planted_frames/frame_000000.png"
+"$LBM_TRACE" --pictures "$WORK/planted_frames" --every 60 60 >/dev/null 2>&1
+status=$?
+check "a link planted at a frame's name: status 0 (got $status), the victim untouched, the run's own frames in place" \
+    eval '[ "$status" -eq 0 ] && echo precious | cmp -s - "$WORK/victim" && same_files "$WORK/frames" "$WORK/planted_frames" &&
+          [ ! -L "$WORK/planted_frames/frame_000000.png" ]'
+
+# Interrupted: the frame being written is finished, no temporary file is
+# left, and the program ends as the signal would have ended it.
+dir=$WORK/interrupted_pictures
+env --default-signal=TERM "$LBM_TRACE" --pictures "$dir" --every 50 20000 >/dev/null 2>"$dir.err" &
+pid=$!
+wait_until 30 test -e "$dir/frame_000050.png"
+kill -s TERM "$pid"
+wait_until 60 eval '! kill -0 "$pid" 2>/dev/null' || kill -s KILL "$pid"
+{ wait "$pid"; status=$?; } 2>/dev/null
+complete_frames() {  # every file of the directory is a frame that ends with PNG's end chunk
+    local frame
+    for frame in "$dir"/*; do
+        [[ $frame == */frame_[0-9]*.png ]] && [ "$(tail -c 8 "$frame" | od -An -tx1 | tr -d ' \n')" = 49454e44ae426082 ] ||
+            return 1
+    done
+}
+check "TERM while frames are written: status 143 (got $status), nothing said, only complete frames ($(ls "$dir" | wc -l))" \
+    eval '[ "$status" -eq 143 ] && [ ! -s "$dir.err" ] && complete_frames'
 
 finish
