@@ -4,13 +4,15 @@
 # shared helpers (shell_helpers.sh) along.
 . "$(dirname "${BASH_SOURCE[0]}")/shell_helpers.sh"
 
-# Building the program.
-BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri)
+# Building the program, and lbm_trace with its pictures (Mesa's off-screen
+# library and libpng).
+BUILD_PACKAGES=(cmake make g++ libfltk1.3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libosmesa6-dev
+    libpng-dev)
 # Building and running every test and the benchmark: a second compiler, the
 # test and benchmark libraries, a virtual X server with the tools that drive
 # it and read its pixels, and VTK's Python bindings to read snapshots back.
-TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev libosmesa6-dev xvfb xdotool imagemagick x11-utils
-    mesa-utils python3-vtk9)
+TEST_PACKAGES=(clang libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils mesa-utils
+    python3-vtk9)
 # The cross builds (scripts/cross-test.sh) name their own packages.
 
 ensure_packages() {

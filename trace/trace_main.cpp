@@ -24,7 +24,8 @@
 namespace {
 
 constexpr char PROGRAM[] = "lbm_trace";
-constexpr char SYNOPSIS[] = "lbm_trace [--vtk DIR] [--pictures DIR [--size WxH] [--camera E,A,D,X,Y]] [--every K] [N]\n";
+constexpr char SYNOPSIS[] =
+    "lbm_trace [--vtk DIR] [--pictures DIR [--size WxH] [--camera E,A,D,X,Y]] [--every K] [N]\n";
 
 constexpr char HELP[] =
     "Print the probe reports of the first N steps (150 by default) of the lattice\n"
@@ -55,10 +56,8 @@ constexpr char HELP[] =
     "SIGTERM, SIGHUP and a broken pipe first finish the file being written and\n"
     "the collection, then end the program as the signal does.\n";
 
-// Said by --help, and for --pictures, where the build cannot draw.
-constexpr char NO_PICTURES[] =
-    "This build of lbm_trace cannot draw pictures: it was built without Mesa's\n"
-    "off-screen library or without libpng.\n";
+// Why --pictures is refused where the build cannot draw; --help says it too.
+constexpr char NO_PICTURES[] = "built without Mesa's off-screen library or libpng";
 
 struct Options {
     long steps = DEFAULT_TRACE_STEPS;
@@ -163,10 +162,12 @@ int parseArguments(int argc, char** argv, Options& options) {
                 optionsEnded = true;
                 continue;
             }
-            if (argument == "--help")
-                return printInformation(
-                    ("Usage: " + std::string(SYNOPSIS) + HELP + (TRACE_DRAWS_PICTURES ? "" : "\n" + std::string(NO_PICTURES)))
-                        .c_str());
+            if (argument == "--help") {
+                std::string help = "Usage: " + std::string(SYNOPSIS) + HELP;
+                if (!TRACE_DRAWS_PICTURES)
+                    help += "\nThis build cannot draw pictures (" + std::string(NO_PICTURES) + ").\n";
+                return printInformation(help.c_str());
+            }
             if (argument == "--version") return printInformation("lbm_trace (latticeview) " LBM_VERSION "\n");
             // The other options take a value as the next argument or after '='.
             const size_t equals = argument.find('=');
@@ -206,7 +207,7 @@ int parseArguments(int argc, char** argv, Options& options) {
     if (options.pictureOptions && options.pictureDirectory == nullptr)
         return usageError("'--size' and '--camera' are the pictures' options: they need '--pictures'");
     if (options.pictureDirectory != nullptr && !TRACE_DRAWS_PICTURES) {
-        std::fprintf(stderr, "%s: '--pictures': %s", PROGRAM, NO_PICTURES);
+        std::fprintf(stderr, "%s: '--pictures': this build cannot draw pictures (%s)\n", PROGRAM, NO_PICTURES);
         return 2;
     }
     return -1;
