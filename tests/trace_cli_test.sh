@@ -8,6 +8,9 @@
 # usage: trace_cli_test.sh LBM_TRACE
 # Environment:
 #   LBM_TRACE_PICTURES  0 where this build of lbm_trace cannot draw pictures
+#   LBM_REFERENCE_PICTURES  optional: the window's reference pictures
+#                       (tests/gui/reference), which the frames of a
+#                       one-layer lbm_trace are compared with
 #   LBM_TRACE_LAYERS2   optional: lbm_trace built for two layers, whose
 #                       pictures are compared with the window's too
 set -u
@@ -268,14 +271,14 @@ check "the frames are PNG files of 800 x 600 pixels, 8-bit RGB, the same bytes o
 # window orbits to azimuth 333 and elevation -3, in a 640 x 480 window to
 # 326.25 and -3.75; two middle drags, by 900 and 686 pixels, zoom out to the
 # float nearest 275.04166.
-REFERENCE_DIR=$(dirname "$0")/gui/reference
+REFERENCE_DIR=${LBM_REFERENCE_PICTURES:-}
 as_window() {  # FRAME REFERENCE: FRAME has the size and every pixel of the window's REFERENCE.png
     local reference="$REFERENCE_DIR/$2.png"
     [ "$("$CONVERT" "$1" -format '%wx%h' info:)" = "$("$CONVERT" "$reference" -format '%wx%h' info:)" ] &&
         [ -z "$(differing_pixels "$1" "$reference" 0)" ]
 }
-if ! command -v "$CONVERT" >/dev/null; then
-    echo "skipped: the frames against the window's pictures (no ImageMagick)"
+if [ -z "$REFERENCE_DIR" ] || ! command -v "$CONVERT" >/dev/null; then
+    echo "skipped: the frames against the window's pictures (no ImageMagick, or no reference pictures given)"
 else
     "$LBM_TRACE" --pictures "$WORK/orbited" --camera=-3,333,100,0,0 0 >/dev/null
     "$LBM_TRACE" --pictures "$WORK/zoomed" --camera 0,0,275.04166,0,0 --every 60 60 >/dev/null
