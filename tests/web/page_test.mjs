@@ -20,8 +20,9 @@ import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
-import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
-import {TOLERANCE, differingPixels, expectedReports, readPng, referencePicture} from './png.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from '../../browsers/browser.mjs';
+import {readPng} from '../../browsers/picture.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {
