@@ -1,7 +1,7 @@
 // The C functions that the page's script calls: the program's lattice, its
 // camera and drags, the matrices of the picture, and the lattice's snapshot.
-// The page's frame timer, keys, reports and WebGL drawing are in
-// latticeview.js.
+// The page's frame timer, keys, drags, reports and WebGL drawing are its
+// script's, in web/script/.
 //
 // The lattice starts as the window's does; a step prints its probe report to
 // standard output, which the page's script receives line by line.

@@ -1,0 +1,59 @@
+// Reports: what the program prints, shown, logged, kept and saved.
+//
+// A step prints its report line by line; the lines of one step are logged
+// as one piece, and kept as they are, so that saving gives exactly the
+// bytes shown. The reports of a frame's time are shown together at the
+// frame timer's next tick, as one new block: the browser lays out that
+// block alone, not the whole text again (as it would for one long run of
+// text), and nothing rewrites what is shown. Selecting and copying the
+// text gives the reports' bytes.
+//
+// Closing, reloading or leaving the page while some reports were never
+// saved asks first, with the browser's own prompt.
+const Reports = (() => {
+  const view = document.getElementById('reports');
+  const reports = [];
+  let pending = '';  // the lines printed since the last report was kept
+  let unshown = 0;   // reports not yet in the view, the last ones of `reports`
+  let saved = 0;     // the reports in the last file saved
+
+  Module.print = (line) => { pending += line + '\n'; };
+  Module.printErr = (line) => { console.error(line); };
+
+  // Keeps and logs what was printed since the last call (a step's lines) as
+  // one report.
+  function flush() {
+    if (pending === '') return;
+    const text = pending;
+    pending = '';
+    reports.push(text);
+    unshown++;
+    console.log(text.slice(0, -1));
+  }
+
+  // Shows the reports kept since the last call, as one block.
+  function show() {
+    if (unshown === 0) return;
+    // The view follows new reports unless the user has scrolled up.
+    const following = view.scrollTop + view.clientHeight >= view.scrollHeight - 4;
+    const block = document.createElement('span');
+    block.textContent = reports.slice(reports.length - unshown).join('');
+    unshown = 0;
+    view.appendChild(block);
+    if (following) view.scrollTop = view.scrollHeight;
+  }
+
+  function save() {
+    Files.download(new Blob(reports, {type: 'text/plain'}), 'latticeview-reports.txt');
+    saved = reports.length;
+  }
+  document.getElementById('save').addEventListener('click', save);
+
+  window.addEventListener('beforeunload', (event) => {
+    if (reports.length === saved) return;
+    event.preventDefault();
+    event.returnValue = '';  // what older browsers look for
+  });
+
+  return {flush, show, text: () => reports.join('')};
+})();
