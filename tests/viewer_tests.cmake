@@ -1,9 +1,13 @@
-# Tests of the viewer: the camera arithmetic without a display, and the real
-# program under Xvfb.
+# Tests of the viewer: the camera arithmetic and the command line without a
+# display, and the real program under Xvfb.
 
 add_executable(camera_test ${CMAKE_CURRENT_SOURCE_DIR}/camera_test.cpp)
 target_link_libraries(camera_test PRIVATE lbm_view GTest::gtest_main)
 gtest_discover_tests(camera_test TEST_PREFIX "camera.")
+
+add_executable(command_line_test ${CMAKE_CURRENT_SOURCE_DIR}/command_line_test.cpp)
+target_link_libraries(command_line_test PRIVATE lbm_command_line GTest::gtest_main)
+gtest_discover_tests(command_line_test TEST_PREFIX "command_line.")
 
 if(LBM_GUI_TESTS)
   # Closes the window the way a window manager does (there is none under Xvfb).
