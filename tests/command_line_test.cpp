@@ -81,6 +81,8 @@ TEST(ToolkitMessages, ArgumentsCannotEndTheLine) {
     EXPECT_EQ(message("%s: %s 0x%lx", "BadWindow", "X_GetProperty", 0x2a00005ul), "BadWindow: X_GetProperty 0x2a00005");
     EXPECT_EQ(message("%d%% %5.2f %-3d| %*d %llu %zu", -7, 2.5, 4, 3, 9, 12345678901ull, size_t{8}),
               "-7%  2.50 4  |   9 12345678901 8");
+    // No conversion of printf's: the rest as written, no argument read.
+    EXPECT_EQ(message("%d %y %s\n", 1, "x"), "1 %y %s\n");
 }
 
 TEST(ToolkitMessages, EveryLineAfterTheProgramsName) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <sys/types.h>
 
 #include "quote.h"
@@ -74,6 +75,23 @@ void appendFormatted(std::string& out, const std::string& spec, T value) {
     std::string text(static_cast<size_t>(length), '\0');
     std::snprintf(&text[0], text.size() + 1, spec.c_str(), value);
     out += text;
+}
+
+// Appends the next integer argument, signed or not, of the type that the
+// length modifier `length` names, written by `spec`.
+template <bool SIGNED>
+void appendInteger(std::string& out, const std::string& spec, const std::string& length, va_list& rest) {
+    using Int = std::conditional_t<SIGNED, int, unsigned>;
+    using Long = std::conditional_t<SIGNED, long, unsigned long>;
+    using LongLong = std::conditional_t<SIGNED, long long, unsigned long long>;
+    using Max = std::conditional_t<SIGNED, intmax_t, uintmax_t>;
+    using Size = std::conditional_t<SIGNED, ssize_t, size_t>;
+    if (length == "l") appendFormatted(out, spec, va_arg(rest, Long));
+    else if (length == "ll") appendFormatted(out, spec, va_arg(rest, LongLong));
+    else if (length == "j") appendFormatted(out, spec, va_arg(rest, Max));
+    else if (length == "z") appendFormatted(out, spec, va_arg(rest, Size));
+    else if (length == "t") appendFormatted(out, spec, va_arg(rest, ptrdiff_t));
+    else appendFormatted(out, spec, va_arg(rest, Int));
 }
 
 }  // namespace
@@ -179,64 +197,32 @@ std::string toolkitMessage(const char* format, va_list arguments) {
         const char conversion = *at;
         if (conversion == '\0') break;
         spec += *at++;
-        switch (conversion) {
-            case '%':
-                out += '%';
-                break;
-            case 's': {
-                const char* text = va_arg(rest, const char*);
-                if (text == nullptr) text = "(null)";
-                const size_t bytes = precision >= 0 ? strnlen(text, static_cast<size_t>(precision)) : std::strlen(text);
-                out += escapedArgument(std::string(text, bytes));
-                break;
-            }
-            case 'c':
-                out += escapedArgument(std::string(1, static_cast<char>(va_arg(rest, int))));
-                break;
-            case 'd':
-            case 'i':
-                if (length == "l") appendFormatted(out, spec, va_arg(rest, long));
-                else if (length == "ll") appendFormatted(out, spec, va_arg(rest, long long));
-                else if (length == "j") appendFormatted(out, spec, va_arg(rest, intmax_t));
-                else if (length == "z") appendFormatted(out, spec, va_arg(rest, ssize_t));
-                else if (length == "t") appendFormatted(out, spec, va_arg(rest, ptrdiff_t));
-                else appendFormatted(out, spec, va_arg(rest, int));
-                break;
-            case 'o':
-            case 'u':
-            case 'x':
-            case 'X':
-                if (length == "l") appendFormatted(out, spec, va_arg(rest, unsigned long));
-                else if (length == "ll") appendFormatted(out, spec, va_arg(rest, unsigned long long));
-                else if (length == "j") appendFormatted(out, spec, va_arg(rest, uintmax_t));
-                else if (length == "z") appendFormatted(out, spec, va_arg(rest, size_t));
-                else if (length == "t") appendFormatted(out, spec, va_arg(rest, ptrdiff_t));
-                else appendFormatted(out, spec, va_arg(rest, unsigned));
-                break;
-            case 'e':
-            case 'E':
-            case 'f':
-            case 'F':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A':
-                if (length == "L") appendFormatted(out, spec, va_arg(rest, long double));
-                else appendFormatted(out, spec, va_arg(rest, double));
-                break;
-            case 'p':
-                appendFormatted(out, spec, va_arg(rest, void*));
-                break;
-            case 'n':
-                // Writes nothing; its pointer is passed over.
-                (void)va_arg(rest, void*);
-                break;
-            default:
-                // No conversion of printf's: shown as written, and nothing
-                // after it is read, since its argument's type is unknown.
-                out += escapedMessage(spec + at);
-                va_end(rest);
-                return out;
+        if (conversion == '%') {
+            out += '%';
+        } else if (conversion == 's') {
+            const char* text = va_arg(rest, const char*);
+            if (text == nullptr) text = "(null)";
+            const size_t bytes = precision >= 0 ? strnlen(text, static_cast<size_t>(precision)) : std::strlen(text);
+            out += escapedArgument(std::string(text, bytes));
+        } else if (conversion == 'c') {
+            out += escapedArgument(std::string(1, static_cast<char>(va_arg(rest, int))));
+        } else if (std::strchr("di", conversion) != nullptr) {
+            appendInteger<true>(out, spec, length, rest);
+        } else if (std::strchr("ouxX", conversion) != nullptr) {
+            appendInteger<false>(out, spec, length, rest);
+        } else if (std::strchr("eEfFgGaA", conversion) != nullptr) {
+            if (length == "L") appendFormatted(out, spec, va_arg(rest, long double));
+            else appendFormatted(out, spec, va_arg(rest, double));
+        } else if (conversion == 'p') {
+            appendFormatted(out, spec, va_arg(rest, void*));
+        } else if (conversion == 'n') {
+            // Writes nothing; its pointer is passed over.
+            (void)va_arg(rest, void*);
+        } else {
+            // No conversion of printf's: shown as written, and nothing after
+            // it is read, since its argument's type is unknown.
+            out += escapedMessage(spec + at);
+            break;
         }
     }
     va_end(rest);

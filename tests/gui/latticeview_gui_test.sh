@@ -67,8 +67,7 @@ OUT="$WORK/stdout.txt"
 "$LATTICEVIEW" >"$OUT" 2>"$WORK/stderr.txt" &
 APP_PID=$!
 
-# Only a mapped window counts: an ended program's window may linger unmapped.
-find_window() { WID=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+find_window() { WID=$(world_window); [ -n "$WID" ]; }
 running() { kill -0 "$APP_PID" 2>/dev/null; }
 window_or_ended() { find_window || ! running; }
 WID=
