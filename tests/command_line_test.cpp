@@ -86,6 +86,7 @@ TEST(ToolkitMessages, ArgumentsCannotEndTheLine) {
 }
 
 TEST(ToolkitMessages, EveryLineAfterTheProgramsName) {
+    EXPECT_EQ(escapedLine("0:3(1): error: x\n0:4(1): error: y"), "0:3(1): error: x\\n0:4(1): error: y");
     EXPECT_EQ(prefixedLines("latticeview", "one"), "latticeview: one\n");
     EXPECT_EQ(prefixedLines("latticeview", "one\n two\n"), "latticeview: one\nlatticeview:  two\n");
     EXPECT_EQ(prefixedLines("latticeview", "a\n\nb"), "latticeview: a\nlatticeview: \nlatticeview: b\n");

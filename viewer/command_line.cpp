@@ -57,15 +57,6 @@ std::string tooLong(const std::string& what, size_t length, size_t longest) {
            std::to_string(longest);
 }
 
-// `text` escaped as escapedMessage escapes it, its line ends as \n too.
-std::string escapedArgument(const std::string& text) {
-    std::string out;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        out += escapedMessage(text.substr(start, end - start)) + "\\n";
-    return out + escapedMessage(text.substr(start));
-}
-
 // Appends `value` written by the conversion `spec` (a printf conversion with
 // no '*').
 template <typename T>
@@ -95,6 +86,14 @@ void appendInteger(std::string& out, const std::string& spec, const std::string&
 }
 
 }  // namespace
+
+std::string escapedLine(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        out += escapedMessage(text.substr(start, end - start)) + "\\n";
+    return out + escapedMessage(text.substr(start));
+}
 
 std::string toolkitArgumentProblem(int argc, const char* const* argv) {
     const char* className = nullptr;
@@ -203,9 +202,9 @@ std::string toolkitMessage(const char* format, va_list arguments) {
             const char* text = va_arg(rest, const char*);
             if (text == nullptr) text = "(null)";
             const size_t bytes = precision >= 0 ? strnlen(text, static_cast<size_t>(precision)) : std::strlen(text);
-            out += escapedArgument(std::string(text, bytes));
+            out += escapedLine(std::string(text, bytes));
         } else if (conversion == 'c') {
-            out += escapedArgument(std::string(1, static_cast<char>(va_arg(rest, int))));
+            out += escapedLine(std::string(1, static_cast<char>(va_arg(rest, int))));
         } else if (std::strchr("di", conversion) != nullptr) {
             appendInteger<true>(out, spec, length, rest);
         } else if (std::strchr("ouxX", conversion) != nullptr) {

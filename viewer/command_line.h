@@ -36,6 +36,11 @@ constexpr size_t LONGEST_DISPLAY_NAME =
 // stops, so it may refuse a value that the toolkit would have left unread.
 std::string toolkitArgumentProblem(int argc, const char* const* argv);
 
+// `text` with its control characters shown as escapes (escapedMessage's), its
+// line ends as \n too: text from elsewhere (an argument, a driver's log) kept
+// within the line of the message that shows it.
+std::string escapedLine(const std::string& text);
+
 // A message of the toolkit: `format` with its arguments, as vsnprintf writes
 // them, except that every string (%s) and character (%c) argument has its
 // control characters shown as escapes (escapedMessage's), its line ends as \n
