@@ -9,12 +9,15 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "lattice.h"
 #include "point_list.h"
 #include "point_shader.h"
+#include "quote.h"
 #include "view_matrices.h"
 
 void setUpSceneState() {
@@ -86,8 +89,12 @@ int glMajorVersion() {
     return major;
 }
 
-void reportShaderFailure(const char* what, const char* log) {
-    std::fprintf(stderr, "latticeview: the point shaders %s (%s); drawing the points one call each\n", what, log);
+// Said in one line: the driver's log, of several lines as a rule, with its
+// line ends escaped.
+void reportShaderFailure(const char* what, std::string log) {
+    while (!log.empty() && std::isspace(static_cast<unsigned char>(log.back()))) log.pop_back();
+    std::fprintf(stderr, "latticeview: the point shaders %s (%s); drawing the points one call each\n", what,
+                 escapedLine(log).c_str());
 }
 
 // A compiled shader of the prelude and the body, or 0 (said on stderr).

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/deb/latticeview_VERSION_ARCH.deb from this
 # tree with debhelper (debian/), then checks it: lintian with no errors and no
-# warnings, its desktop entry with desktop-file-validate, its AppStream
-# metainfo with appstreamcli. Writes nothing outside build/: dpkg-buildpackage
+# warnings, its desktop entry with desktop-file-validate and for what we chose
+# (a terminal, the Physics category), its icons of 16 to 32 pixels for a
+# lattice of sharp points, its AppStream metainfo with appstreamcli. Writes nothing outside build/: dpkg-buildpackage
 # builds in a copy of the tree, build/deb/src, and puts the package beside it.
 # The version, in debian/changelog, is the one of CMake's project(VERSION).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" debhelper dpkg-dev fakeroot librsvg2-bin lintian desktop-file-utils appstream
+ensure_packages "${BUILD_PACKAGES[@]}" debhelper dpkg-dev fakeroot librsvg2-bin lintian desktop-file-utils appstream \
+    imagemagick
 
 version=$(sed -n 's/^project(latticeview VERSION \([0-9][0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
 release_date=$(sed -n 's/^set(LBM_RELEASE_DATE \([0-9-]*\))$/\1/p' "$root/CMakeLists.txt")
@@ -49,6 +51,20 @@ lintian --fail-on error,warning --pedantic -I "$deb" || { echo "FAILED: lintian"
 contents="$out/contents"
 dpkg-deb -x "$deb" "$contents"
 desktop-file-validate "$contents"/usr/share/applications/*.desktop || { echo "FAILED: desktop-file-validate" >&2; status=1; }
+# What the validator accepts either way: the probe reports need a terminal,
+# and the menu files the program under Physics.
+entry="$contents/usr/share/applications/latticeview.desktop"
+grep -qx 'Terminal=true' "$entry" || { echo "FAILED: the desktop entry has no Terminal=true" >&2; status=1; }
+grep -Eq '^Categories=(.*;)?Physics;' "$entry" || { echo "FAILED: the desktop entry's categories lack Physics" >&2; status=1; }
+# The small icons show a lattice: at least 9 points of 2 x 2 pixels or more
+# in the points' blue (a drawing scaled down to them shows none).
+for size in 16 22 24 32; do
+    icon="$contents/usr/share/icons/hicolor/${size}x$size/apps/latticeview.png"
+    points=$("$CONVERT" "$icon" -background black -alpha remove -alpha off -fuzz 8% -fill white -opaque '#1477c6' \
+        -fill black +opaque white -define connected-components:verbose=true -connected-components 4 null: |
+        awk '/\(255,255,255\)|gray\(255\)/ { split($2, box, /[x+]/); if (box[1] >= 2 && box[2] >= 2) n++ } END { print n + 0 }')
+    [ "$points" -ge 9 ] || { echo "FAILED: the ${size}x$size icon shows $points sharp points, not a lattice" >&2; status=1; }
+done
 # AppStream 1.0 warns of a metainfo without a homepage, which the project does
 # not have (the package's lintian overrides say the same).
 appstream_overrides=()

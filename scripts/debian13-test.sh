@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
-# Debian 13 (trixie) as a new user meets it: a fresh minbase system in a
-# chroot, bootstrapped from the Debian archive that this machine's apt uses,
-# with a clean copy of the committed tree (HEAD) in /root/latticeview. Inside:
-#   1. scripts/run.sh on the fresh system, shown on an Xvfb of this machine:
-#      20 presses of f print the first 20 reports of the golden text, q ends it;
+# Debian 13 (trixie) as a new user meets it, in this order:
+#   0. the base system: a minbase Debian 13 bootstrapped from the Debian
+#      archive that this machine's apt uses, kept as a tarball in
+#      LBM_DEBIAN13_CACHE (default /var/cache/latticeview-debian13) and made
+#      anew when it is older than 30 days; unpacked into a chroot, with a clean
+#      copy of the committed tree (HEAD) in /root/latticeview;
+#   1. scripts/run.sh on the fresh system, shown on an Xvfb of this machine
+#      (drive_window): 20 presses of f print the first 20 reports of the
+#      golden text, q ends it;
 #   2. scripts/test.sh, the README's test command (FLTK 1.3);
-#   3. FLTK 1.4 in place of 1.3: g++ and g++ with the sanitizers, warnings as
+#   3. the Debian package, built with scripts/deb.sh, then installed, run from
+#      its desktop entry's Exec line (drive_window) and removed in a second
+#      fresh system (with the argument "package", steps 0 and 3 alone);
+#   4. FLTK 1.4 in place of 1.3: g++ and g++ with the sanitizers, warnings as
 #      errors, every test run, the program under Xvfb included;
-#   4. the Debian package, built with scripts/deb.sh and installed, run and
-#      removed in a second fresh system (with the argument "package", this
-#      alone);
-#   5. the FLTK 1.4 program in a Wayland session (weston with XWayland), which
-#      it must draw in through XWayland (tests/gui/xwayland_test.sh).
-# Needs root (debootstrap, chroot, mount). The base system is kept as a tarball
-# in LBM_DEBIAN13_CACHE (default /var/cache/latticeview-debian13) and made anew
-# when it is older than 30 days. Everything mounted is unmounted on the way
-# out, whatever happens; the chroot is then removed.
+#   5. the FLTK 1.4 program of step 4 in a Wayland session (weston with
+#      XWayland), which it must draw in through XWayland
+#      (tests/gui/xwayland_test.sh).
+# Needs root (debootstrap, chroot, mount). Every system it made is taken down
+# on the way out, whatever happens: what runs there ended, everything mounted
+# there unmounted, and only then the directory removed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
@@ -65,9 +69,10 @@ debian_archive() {
 archive=$(debian_archive | grep -E '^(https?|file):' | head -n 1 || true)
 [ -n "$archive" ] || { echo "no Debian archive found in the apt sources of this machine" >&2; exit 1; }
 
-chroot_dir=
-xvfb_pid=
-# Every mount point below the chroot, deepest first.
+# The systems this run made (the bootstrap's scratch directory, the test
+# chroot, the package's second system), each added as soon as it is made.
+systems=()
+# Every mount point below a system's directory, deepest first.
 mounts_below() {
     awk -v top="$1/" 'index($2, top) == 1 { print $2 }' /proc/mounts | sort -r
 }
@@ -94,17 +99,14 @@ take_down() {
     # Nothing is mounted below it any more; --one-file-system all the same.
     rm -rf --one-file-system "$dir" "$dir.pid" "$dir.log"
 }
+# cleanup: the exit trap; takes down every system of this run still there.
 cleanup() {
-    local status=$?
+    local status=$? dir
     trap - EXIT INT TERM
     set +e
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    if [ -n "$chroot_dir" ] && [ -d "$chroot_dir" ]; then
-        take_down "$chroot_dir" || status=1
-    fi
-    if [ -n "${package_dir:-}" ] && [ -d "$package_dir" ]; then
-        take_down "$package_dir" || status=1
-    fi
+    for dir in "${systems[@]}"; do
+        [ -d "$dir" ] && { take_down "$dir" || status=1; }
+    done
     phase "done, status $status"
     exit "$status"
 }
@@ -126,7 +128,7 @@ if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
     phase "bootstrapping the base system from $archive into $tarball"
     mkdir -p "$cache"
     scratch=$(mktemp -d /var/tmp/latticeview-debian13-bootstrap.XXXXXX)
-    chroot_dir=$scratch
+    systems+=("$scratch")
     debootstrap --variant=minbase --make-tarball="$scratch.tgz" "$SUITE" "$scratch/root" "$archive" >"$scratch/log" 2>&1 ||
         { tail -n 30 "$scratch/log"; rm -f "$scratch.tgz"; exit 1; }
     mv "$scratch.tgz" "$tarball"
@@ -162,6 +164,7 @@ in_system() {
 }
 
 chroot_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+systems+=("$chroot_dir")
 phase "unpacking the base system into $chroot_dir"
 fresh_system "$chroot_dir" || exit 1
 
@@ -181,7 +184,6 @@ in_chroot() { in_system "$chroot_dir" /root/latticeview "$@"; }
 # report for f and ends with status 1 for q; man finds the manual page; the
 # version is the same in the package, lbm_trace --version and the metainfo;
 # and after apt-get purge none of the package's files remain.
-package_dir=
 package_test() {
     local log="$chroot_dir/tmp/deb.log" deb name version fresh work
     phase "the Debian package: scripts/deb.sh"
@@ -196,89 +198,65 @@ package_test() {
     name=$(basename "$deb")
 
     phase "the package in a fresh system: $name"
-    package_dir=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
-    fresh=$package_dir
+    fresh=$(mktemp -d /var/tmp/latticeview-debian13.XXXXXX)
+    systems+=("$fresh")
     fresh_system "$fresh" || { fail "the package (fresh system)"; return; }
     cp "$deb" "$chroot_dir/root/latticeview/tests/golden/probe_150.txt" "$fresh/root/"
-    in_fresh() { in_system "$package_dir" /root "$@"; }
     local problems=()
     # man-db is not one of the package's dependencies: a desktop system has it.
-    if ! in_fresh apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
-        ! in_fresh apt-get install -y -q man-db >"$fresh/root/apt.log" 2>&1; then
+    if ! in_system "$fresh" /root apt-get update -q >"$fresh/root/apt.log" 2>&1 ||
+        ! in_system "$fresh" /root apt-get install -y -q man-db >"$fresh/root/apt.log" 2>&1; then
         tail -n 30 "$fresh/root/apt.log"
         fail "the package (apt-get update, man-db)"
         return
     fi
-    if ! in_fresh apt-get install -y -q "./$name" >"$fresh/root/install.log" 2>&1; then
+    if ! in_system "$fresh" /root apt-get install -y -q "./$name" >"$fresh/root/install.log" 2>&1; then
         tail -n 30 "$fresh/root/install.log"
         fail "the package (apt-get install ./$name)"
         return
     fi
     echo "apt-get install ./$name: $(grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$fresh/root/install.log")"
-    in_fresh dpkg-query -L latticeview >"$fresh/root/files.txt" ||
+    in_system "$fresh" /root dpkg-query -L latticeview >"$fresh/root/files.txt" ||
         { fail "the package (dpkg-query -L latticeview)"; return; }
 
     # lbm_trace: the golden text, and the package's version.
-    in_fresh sh -c 'lbm_trace 150 | cmp - probe_150.txt' || problems+=("lbm_trace 150 differs from the golden text")
+    in_system "$fresh" /root sh -c 'lbm_trace 150 | cmp - probe_150.txt' || problems+=("lbm_trace 150 differs from the golden text")
     # shellcheck disable=SC2016
-    version=$(in_fresh dpkg-query -W -f='${Version}' latticeview) || version='(none)'
-    [ "$(in_fresh lbm_trace --version)" = "lbm_trace (latticeview) $version" ] ||
+    version=$(in_system "$fresh" /root dpkg-query -W -f='${Version}' latticeview) || version='(none)'
+    [ "$(in_system "$fresh" /root lbm_trace --version)" = "lbm_trace (latticeview) $version" ] ||
         problems+=("lbm_trace --version does not say the package's version $version")
     grep -q "<release version=\"$version\"" "$fresh"/usr/share/metainfo/*.metainfo.xml ||
         problems+=("the metainfo's release is not the package's version $version")
 
     # The window, as the applications menu starts it: the Exec line without
     # its field codes (a terminal for Terminal=true is the menu's own).
-    local exec_line window='' status=
+    local exec_line status=0
     exec_line=$(sed -n 's/^Exec=//p' "$fresh/usr/share/applications/latticeview.desktop" | head -n 1 |
         sed -e 's/ *%[fFuUdDnNickvm]//g')
     work=$(mktemp -d "$fresh/tmp/window.XXXXXX")
-    local xvfb_started=true
-    start_xvfb "$work" || xvfb_started=false
-    xvfb_pid=${XVFB_PID:-}
-    if [ -n "$exec_line" ] && $xvfb_started; then
-        in_fresh sh -c "$exec_line" >"$work/out.txt" 2>"$work/err.txt" &
-        local window_pid=$!
-        for _ in $(seq 300); do
-            window=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true)
-            [ -n "$window" ] && break
-            kill -0 "$window_pid" 2>/dev/null || break
-            sleep 0.2
-        done
-        if [ -n "$window" ]; then
-            sleep 1
-            window=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true)
-            xdotool windowfocus "$window" || true
-            xdotool key f || true
-            sleep 1
-            xdotool key q || true
-            for _ in $(seq 100); do kill -0 "$window_pid" 2>/dev/null || break; sleep 0.1; done
-        fi
-        kill "$window_pid" 2>/dev/null || true
-        wait "$window_pid" && status=0 || status=$?
+    if [ -n "$exec_line" ]; then
+        drive_window "$work" 60 1 in_system "$fresh" /root sh -c "$exec_line" || status=$?
+    else
+        echo "no Exec line" >"$work/drive.txt"
     fi
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-    unset DISPLAY
     if [ "$status" = 1 ] && head -n 11 "$fresh/root/probe_150.txt" | cmp -s - "$work/out.txt"; then
         echo "ok: Exec=$exec_line: f prints the first golden report, q ends with status 1"
     else
-        cat "$work/err.txt" "$work/xvfb.log"
-        problems+=("the window from Exec=$exec_line (window: ${window:-none}, exit status: ${status:-none})")
+        cat "$work/err.txt" "$work/xvfb.log" 2>/dev/null
+        problems+=("the window from Exec=$exec_line ($(cat "$work/drive.txt"))")
     fi
 
     local page
-    page=$(in_fresh man -w latticeview) && echo "man -w latticeview: $page" || problems+=("man -w latticeview finds nothing")
+    page=$(in_system "$fresh" /root man -w latticeview) && echo "man -w latticeview: $page" || problems+=("man -w latticeview finds nothing")
 
     # Removed: every file of the package gone, and every directory but those
     # that other packages own too.
-    if in_fresh apt-get purge -y -q latticeview >"$fresh/root/apt.log" 2>&1; then
+    if in_system "$fresh" /root apt-get purge -y -q latticeview >"$fresh/root/apt.log" 2>&1; then
         local path left=()
         while IFS= read -r path; do
             [ "$path" = /. ] && continue
             [ -e "$fresh$path" ] || [ -L "$fresh$path" ] || continue
-            [ -d "$fresh$path" ] && [ ! -L "$fresh$path" ] && in_fresh dpkg-query -S "$path" >/dev/null 2>&1 && continue
+            [ -d "$fresh$path" ] && [ ! -L "$fresh$path" ] && in_system "$fresh" /root dpkg-query -S "$path" >/dev/null 2>&1 && continue
             left+=("$path")
         done <"$fresh/root/files.txt"
         [ "${#left[@]}" -eq 0 ] || problems+=("left after apt-get purge: ${left[*]}")
@@ -294,7 +272,6 @@ package_test() {
         for problem in "${problems[@]}"; do fail "the package: $problem"; done
     fi
     take_down "$fresh" || true
-    package_dir=
 }
 
 # With the argument "package", only the package is tested.
@@ -305,57 +282,21 @@ if [ "${1:-}" = package ]; then
 fi
 
 # ---------------------------------------------------------------- run.sh
-# An Xvfb of this machine: X clients in the chroot reach its abstract socket.
+# On an Xvfb of this machine, whose abstract socket X clients in the chroot
+# reach. The first run installs packages and builds: its window may take 6
+# minutes. The program's reports follow what the script printed while
+# installing and building.
 phase "scripts/run.sh on the fresh system"
 work=$(mktemp -d "$chroot_dir/tmp/run.XXXXXX")
-xvfb_started=true
-start_xvfb "$work" || xvfb_started=false
-xvfb_pid=${XVFB_PID:-}
-window=
-run_status=
-if $xvfb_started; then
-    in_chroot scripts/run.sh >"$work/run.txt" 2>&1 &
-    run_pid=$!
-    world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
-    for _ in $(seq 1800); do  # the first run installs packages and builds: up to 6 minutes
-        window=$(world_window)
-        [ -n "$window" ] && break
-        kill -0 "$run_pid" 2>/dev/null || break
-        sleep 0.2
-    done
-    if [ -n "$window" ]; then
-        # The toolkit may replace the window it mapped first (for another visual).
-        sleep 1
-        window=$(world_window)
-        presses=()
-        for _ in $(seq 20); do presses+=(f); done
-        xdotool windowfocus "$window" || true
-        xdotool key --delay 30 "${presses[@]}" || true
-        sleep 2
-        xdotool key q || true
-        for _ in $(seq 100); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
-    fi
-    # Whether q ended it, it ended by itself before its window appeared, or
-    # it still runs: its status, or the one of the kill.
-    kill "$run_pid" 2>/dev/null || true
-    wait "$run_pid" && run_status=0 || run_status=$?
-else
-    echo "Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    echo "Xvfb did not start" >"$work/run.txt"
-fi
-kill "$xvfb_pid" 2>/dev/null || true
-wait "$xvfb_pid" 2>/dev/null || true
-xvfb_pid=
-unset DISPLAY
-# The program's reports follow what the script printed while installing and
-# building.
+run_status=0
+drive_window "$work" 360 20 in_chroot scripts/run.sh || run_status=$?
 if [ "$run_status" = 1 ] &&
-    sed -n '/^Lattice 0: /,$p' "$work/run.txt" | cmp -s - <(head -n 220 "$root/tests/golden/probe_150.txt"); then
+    sed -n '/^Lattice 0: /,$p' "$work/out.txt" | cmp -s - <(head -n 220 "$root/tests/golden/probe_150.txt"); then
     pass "scripts/run.sh: 20 presses of f print the first 20 golden reports, q ends with status 1"
 else
-    tail -n 40 "$work/run.txt"
-    fail "scripts/run.sh (window: ${window:-none}, exit status: ${run_status:-none})"
+    tail -n 40 "$work/out.txt"
+    tail -n 20 "$work/err.txt"
+    fail "scripts/run.sh ($(cat "$work/drive.txt"))"
 fi
 
 # ---------------------------------------------------------------- test.sh

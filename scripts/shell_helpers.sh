@@ -1,6 +1,7 @@
 # Sourced by the scripts and by the shell tests (never the other way round):
-# counted checks with one summary, bounded waits, a private X server, and
-# stable pictures of a window compared pixel by pixel.
+# counted checks with one summary, bounded waits, a private X server, the
+# program's window found and driven through a run, and stable pictures of a
+# window compared pixel by pixel.
 #
 # The one failure convention: every check ends in pass or fail, which print
 # "ok: WHAT" or "FAILED: WHAT" and count it; finish prints the counts and the
@@ -59,6 +60,70 @@ start_xvfb() {
     export DISPLAY=":$(head -n 1 "$1/display")"
     wait_until 10 xdpyinfo >/dev/null 2>&1
 }
+
+# world_window: the id of the program's window (titled World) on $DISPLAY, or
+# nothing. Only a mapped window counts: an ended program's window may linger
+# unmapped.
+world_window() { xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1 || true; }
+
+# drive_window DIR SECONDS STEPS COMMAND...: a run of the window as a user
+# makes it, on an Xvfb of its own (start_xvfb DIR). Starts COMMAND (the
+# program, or what builds and starts it), its standard output in DIR/out.txt
+# and its standard error in DIR/err.txt; waits up to SECONDS for the window
+# and for it to stay the same window (the toolkit may replace the window it
+# mapped first), focuses it, presses f STEPS times, waits up to 30 s for STEPS
+# probe reports, presses q and waits up to 10 s for COMMAND to end, killing
+# it otherwise. Its status is COMMAND's (143 when it was killed, 125 when
+# Xvfb did not start); DIR/drive.txt says in a line what happened. It runs in
+# a subshell with a trap of its own: the Xvfb and COMMAND end with it,
+# however it ends, and the caller's DISPLAY is left as it was.
+drive_window() (
+    set +e
+    dir=$1 seconds=$2 steps=$3
+    shift 3
+    pid=
+    trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null
+          [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null' EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    if ! start_xvfb "$dir"; then
+        echo "Xvfb did not start: $(tr '\n' ' ' <"$dir/xvfb.log")" >"$dir/drive.txt"
+        exit 125
+    fi
+    "$@" >"$dir/out.txt" 2>"$dir/err.txt" &
+    pid=$!
+    running() { kill -0 "$pid" 2>/dev/null; }
+    shown_or_ended() { [ -n "$(world_window)" ] || ! running; }
+    same_window() {
+        local first
+        first=$(world_window)
+        sleep 0.5
+        [ -n "$first" ] && [ "$(world_window)" = "$first" ]
+    }
+    reports() { grep -c '^Lattice 9: ' "$dir/out.txt"; }
+    reports_reached() { [ "$(reports)" -ge "$steps" ]; }
+    ended() { ! running; }
+    what=
+    if wait_until "$seconds" shown_or_ended && wait_until 10 same_window; then
+        window=$(world_window)
+        xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+        keys=()
+        for ((i = 0; i < steps; i++)); do keys+=(f); done
+        [ "$steps" -gt 0 ] && xdotool key --delay 30 "${keys[@]}"
+        wait_until 30 reports_reached
+        what="window $window: $(reports) of $steps reports"
+        xdotool key q
+        wait_until 10 ended || what="$what; still running 10 s after q"
+    else
+        what="no window titled World within $seconds s ($(running && echo still running || echo ended))"
+    fi
+    running && kill "$pid" 2>/dev/null
+    wait "$pid"
+    status=$?
+    pid=
+    echo "$what; exit status $status" >"$dir/drive.txt"
+    exit "$status"
+)
 
 # stable_shot WINDOW GEOMETRY OUT: the part GEOMETRY (WxH+X+Y) of the X window
 # WINDOW ("root" for the screen) once two captures 0.15 s apart agree (the

@@ -1,5 +1,12 @@
-# Tests of the window: the real program under Xvfb (with or without
-# GoogleTest), and the page's matrices against GLU's.
+# Tests of the window: its command line and messages without a display, the
+# real program under Xvfb (with or without GoogleTest), and the page's
+# matrices against GLU's.
+
+if(LBM_GTEST_TESTS)
+  add_executable(command_line_test ${CMAKE_CURRENT_SOURCE_DIR}/command_line_test.cpp)
+  target_link_libraries(command_line_test PRIVATE lbm_command_line GTest::gtest_main)
+  gtest_discover_tests(command_line_test TEST_PREFIX "command_line.")
+endif()
 
 if(LBM_GUI_TESTS)
   # Closes the window the way a window manager does (there is none under Xvfb).

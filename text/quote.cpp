@@ -104,3 +104,11 @@ std::string escapedMessage(const std::string& text) {
     appendEscaped(out, text, false);
     return out;
 }
+
+std::string escapedLine(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        out += escapedMessage(text.substr(start, end - start)) + "\\n";
+    return out + escapedMessage(text.substr(start));
+}

@@ -18,3 +18,8 @@ std::string quotedText(const std::string& text);
 // bytes escaped as quotedText escapes them, except that line ends, single
 // quotes and backslashes stay as they are; no quotes are added.
 std::string escapedMessage(const std::string& text);
+
+// `text` with its control characters shown as escapes (escapedMessage's), its
+// line ends as \n too: text from elsewhere (an argument, a driver's log) kept
+// within the line of the message that shows it.
+std::string escapedLine(const std::string& text);

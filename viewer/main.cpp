@@ -13,6 +13,7 @@
 #include <malloc.h>
 #endif
 
+#include "command_line.h"
 #include "lattice.h"
 #include "quote.h"
 #include "world_window.h"
@@ -68,25 +69,24 @@ void keepFreedMemoryForNextFrame() {
 #endif
 }
 
+// Says `text` on standard error, each of its lines after the program's name.
+void say(const std::string& text) {
+    std::fputs(prefixedLines("latticeview", text).c_str(), stderr);
+    std::fflush(stderr);
+}
+
 // A probe report that cannot be written, said as every message of the
 // program is: after its name.
 void sayReportLost(int error) {
-    std::fprintf(stderr, "latticeview: cannot write the probe report to standard output: %s\n",
-                 error != 0 ? std::strerror(error) : "write error");
+    say(std::string("cannot write the probe report to standard output: ") +
+        (error != 0 ? std::strerror(error) : "write error"));
 }
 
 // The toolkit's messages (its options, a display that cannot be opened, a
-// lost X connection) said as the program's own, with their control
-// characters escaped: they can hold an argument, -display's say.
+// lost X connection) said as the program's own, with the control characters
+// of their arguments escaped: they can hold an argument, -display's say.
 void sayToolkitMessage(const char* format, va_list arguments) {
-    va_list measure;
-    va_copy(measure, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, arguments);
-    std::fprintf(stderr, "latticeview: %s\n", escapedMessage(text).c_str());
-    std::fflush(stderr);
+    say(toolkitMessage(format, arguments));
 }
 
 void toolkitWarning(const char* format, ...) {
@@ -133,11 +133,19 @@ int main(int argc, char** argv) {
     Fl::warning = toolkitWarning;
     Fl::error = toolkitError;
     Fl::fatal = toolkitFatal;
+    // A value that the toolkit would copy into a buffer too small for it is
+    // refused before the toolkit reads it.
+    const std::string problem = toolkitArgumentProblem(argc, argv);
+    if (!problem.empty()) {
+        say(problem);
+        return 2;
+    }
     // An argument that is no option of the toolkit is said, and the run goes
     // on as if it were not there.
     int parsed = 1;
     if (Fl::args(argc, argv, parsed) < argc)
-        Fl::error("unknown option %s; the options are the toolkit's:\n%s", quotedText(argv[parsed]).c_str(), Fl::help);
+        say("unknown option " + quotedText(argv[parsed]) + "; the options are the toolkit's:\n" +
+            escapedMessage(Fl::help));
     Fl::visual(FL_RGB);
     g_window = new WorldWindow(100, 100, WINDOW_WIDTH, WINDOW_HEIGHT, "World");
     g_window->show(argc, argv);

@@ -16,7 +16,7 @@
 #                        references in tests/gui/reference are written there
 #                        instead of being compared (to record new references)
 #
-# Needs Xvfb, xdotool, ImageMagick (import, convert), xwininfo/xdpyinfo/xev and
+# Needs Xvfb, xdotool, ImageMagick (import, convert), xwininfo/xdpyinfo/xev/xprop and
 # glxinfo.
 set -u
 
@@ -33,7 +33,7 @@ RECORD=${LBM_GUI_RECORD:-}
 REFERENCE_DIR=$(cd "$(dirname "$0")" && pwd)/reference
 . "$(dirname "$0")/../../scripts/shell_helpers.sh"
 
-for tool in Xvfb xdotool xdpyinfo xwininfo xev glxinfo "$IMPORT" "$CONVERT"; do
+for tool in Xvfb xdotool xdpyinfo xwininfo xev xprop glxinfo "$IMPORT" "$CONVERT"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool"; exit 1; }
 done
 
@@ -67,8 +67,7 @@ OUT="$WORK/stdout.txt"
 "$LATTICEVIEW" >"$OUT" 2>"$WORK/stderr.txt" &
 APP_PID=$!
 
-# Only a mapped window counts: an ended program's window may linger unmapped.
-find_window() { WID=$(xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+find_window() { WID=$(world_window); [ -n "$WID" ]; }
 running() { kill -0 "$APP_PID" 2>/dev/null; }
 window_or_ended() { find_window || ! running; }
 WID=
@@ -268,9 +267,10 @@ check "Escape and other keys print nothing" [ ! -s "$OUT" ]
 "$LBM_TRACE" "$STEPS" >"$WORK/expected.txt" || fatal "lbm_trace failed"
 reports() { grep -c '^Lattice 9: ' "$OUT"; }
 reports_reached() { [ "$(reports)" -ge "$STEPS" ]; }
-# Shift+F runs a step too: the toolkit reports letter keys in lower case.
-keys=(shift+f)
-for ((i = 1; i < STEPS; i++)); do keys+=(f); done
+# Shift+F and Ctrl+F run a step too: the toolkit reports letter keys in lower
+# case, and the modifiers are not looked at.
+keys=(shift+f ctrl+f)
+for ((i = 2; i < STEPS; i++)); do keys+=(f); done
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key --delay 20 "${keys[@]}"
 wait_until 30 reports_reached
@@ -418,6 +418,19 @@ single_calls() {
 }
 check "single calls: start-up, after $STEPS steps and zoomed out as the references, far out as one draw call" \
     single_calls
+# Ctrl+Q quits as q does.
+if [ -n "$APP_PID" ] && running; then
+    xdotool windowfocus "$WID" 2>/dev/null
+    xdotool key ctrl+q
+    if wait_until 10 exited; then
+        wait "$APP_PID"
+        status=$?
+        APP_PID=
+        check "Ctrl+Q ends the program with status 1 (got $status)" [ "$status" -eq 1 ]
+    else
+        fail "Ctrl+Q ends the program"
+    fi
+fi
 stop_program single
 single_calls_layers2() {
     start_program single2 "$LATTICEVIEW_LAYERS2" "$OLD_GL" || return 1
@@ -495,12 +508,15 @@ fi
 check "standard output closed: nothing on standard error" [ ! -s "$WORK/closed.txt" ]
 
 # Standard output on a full disk: the loss is said once, and the run does not
-# end with success.
+# end with success. The window's class name is the longest the toolkit takes.
 wait_until 10 no_window || fatal "the window of the closed-output run did not go away"
-"$LATTICEVIEW" >/dev/full 2>"$WORK/full.txt" &
+CLASS_511=$(printf 'c%.0s' $(seq 511))
+"$LATTICEVIEW" -name "$CLASS_511" >/dev/full 2>"$WORK/full.txt" &
 APP_PID=$!
 wait_until 20 window_or_ended
 find_window || fatal "no window with standard output on /dev/full"
+class_511() { xprop -id "$WID" WM_CLASS | grep -q "= \"$CLASS_511\", "; }
+check "-name with 511 bytes: the window's class" class_511
 xdotool windowfocus "$WID" 2>/dev/null
 xdotool key --window "$WID" --delay 50 f f f
 said() { grep -q 'No space left on device' "$WORK/full.txt"; }
@@ -527,12 +543,22 @@ if close_and_wait "full disk, standard error closed"; then
         [ "$status" -eq 1 ]
 fi
 
-# The toolkit's messages are the program's too: after its name, with the
-# control characters of an argument shown as escapes.
-env -u WAYLAND_DISPLAY "$LATTICEVIEW" -display $'\e[31mX' >/dev/null 2>"$WORK/display.txt"
+# The toolkit's messages are the program's too: each line after its name,
+# with the control characters of an argument, line ends included, shown as
+# escapes; the toolkit's options listed one a line.
+env -u WAYLAND_DISPLAY "$LATTICEVIEW" -display $'\e[31mX\nok' -unknown >/dev/null 2>"$WORK/display.txt"
 status=$?
-check "a display that cannot be opened: status 1 (got $status), said after the program's name, its control characters as escapes ($(head -c 200 "$WORK/display.txt"))" \
-    eval '[ "$status" -eq 1 ] && grep -q "^latticeview: .*\\\\033\[31mX" "$WORK/display.txt" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/display.txt"'
+check "a display that cannot be opened: status 1 (got $status), said after the program's name, its control characters as escapes ($(grep -v '^latticeview:  -' "$WORK/display.txt" | head -c 300))" \
+    eval '[ "$status" -eq 1 ] && grep -q "^latticeview: .*\\\\033\[31mX\\\\nok" "$WORK/display.txt" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/display.txt"'
+check "an unknown option: every line of standard error after the program's name, the toolkit's 15 options one a line" \
+    eval '! grep -qv "^latticeview: " "$WORK/display.txt" && [ "$(grep -c "^latticeview:  -" "$WORK/display.txt")" -eq 15 ]'
+
+# A class name of 512 bytes or more, which the toolkit's X11 code would copy
+# past the end of a buffer, is refused before anything is shown.
+env -u WAYLAND_DISPLAY "$LATTICEVIEW" -na "$(printf 'c%.0s' $(seq 20000))" >/dev/null 2>"$WORK/class.txt"
+status=$?
+check "-na with 20,000 bytes: status 2 (got $status), said in one line ($(head -c 200 "$WORK/class.txt"))" \
+    eval '[ "$status" -eq 2 ] && [ "$(wc -l <"$WORK/class.txt")" -eq 1 ] && grep -q "^latticeview: .* 20000 bytes long" "$WORK/class.txt"'
 
 [ -n "$RECORD" ] && echo "recorded the pictures in $RECORD: the references were not compared"
 finish

@@ -56,7 +56,7 @@ env -u FLTK_BACKEND DISPLAY="$XWAYLAND" WAYLAND_DISPLAY=wayland-lv "$LATTICEVIEW
     >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
 APP_PID=$!
 pids+=("$APP_PID")
-find_window() { WID=$(DISPLAY="$XWAYLAND" xdotool search --onlyvisible --name '^World$' 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+find_window() { WID=$(DISPLAY="$XWAYLAND" world_window); [ -n "$WID" ]; }
 WID=
 wait_until 20 find_window || fatal "no window titled World on XWayland"
 # Where weston shows it: XWayland's screen is weston's output.
