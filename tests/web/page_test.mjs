@@ -891,6 +891,16 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   assert.equal(text.saved, expected);
   assert.equal(text.shown, expected);
   await assertPicture(page, 'stepped');
+  // A wheel's notch as Firefox sends it, 6 lines, or 114 pixels where it
+  // sends pixels: a tenth of the distance.
+  const box = await (await page.$('#world')).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  const distance = async () => (await page.evaluate(() => latticeview.camera()))[2];
+  await page.$eval('#world', (c) => c.dispatchEvent(new WheelEvent('wheel', {deltaY: -6, deltaMode: 1, bubbles: true, cancelable: true})));
+  assert.equal(await distance(), 90);
+  await page.mouse.wheel({deltaY: 114});
+  await page.waitForFunction(() => latticeview.camera()[2] !== 90, {timeout: 5000});
+  assert.equal(await distance(), 100);
   await pressKeys(page, ['q', 'f']);
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
