@@ -21,8 +21,9 @@ import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
-import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
-import {TOLERANCE, differingPixels, expectedReports, readPng, referencePicture} from './png.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from '../../browsers/browser.mjs';
+import {readPng} from '../../browsers/picture.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {
@@ -90,7 +91,7 @@ async function reportText(page) {
 
 // axe-core's WCAG 2.2 A and AA rules and its best practices, run in the
 // page: what they find, one line each ([] where nothing).
-const AXE = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+const AXE = readFileSync(createRequire(new URL('../../browsers/', import.meta.url)).resolve('axe-core/axe.min.js'), 'utf8');
 async function axeViolations(page) {
   if (!await page.evaluate(() => typeof axe !== 'undefined')) await page.addScriptTag({content: AXE});
   return page.evaluate(async () => {
