@@ -65,8 +65,8 @@ const Layout = (() => {
     world.style.height = view.style.height = height + 'px';
   }
 
-  // The height from the top of the layout to the end of the first line of
-  // the reports, in the current arrangement, less the picture's part in it.
+  // The height from the top of the layout to the end of the reports' first
+  // line, in the current arrangement.
   function toFirstReportLine() {
     const top = columns.getBoundingClientRect().top;
     return reports.getBoundingClientRect().top - top + reports.clientTop + pixels(reports, 'paddingTop') +
@@ -142,7 +142,7 @@ const Layout = (() => {
     }
     const line = pixels(reports, 'lineHeight') || 1.2 * pixels(reports, 'fontSize');
     const frame = reports.offsetHeight - reports.clientHeight + pixels(reports, 'paddingTop') + pixels(reports, 'paddingBottom');
-    const room = viewHeight - pixels(document.body, 'marginBottom') - reports.getBoundingClientRect().top;
+    const room = viewHeight - pixels(document.body, 'marginBottom') - (reports.getBoundingClientRect().top + window.scrollY);
     const most = REPORTS_EM_MAX * pixels(document.body, 'fontSize');
     reports.style.height = Math.max(REPORTS_LINES * line + frame, Math.min(room, most)) + 'px';
   }
@@ -151,6 +151,10 @@ const Layout = (() => {
     const ratio = pixelRatio();
     const viewHeight = viewportHeight();
     const before = width;
+    // The page keeps at least its height while the arrangements are tried,
+    // so that the browser does not cut its scrolling short (a phone's bar
+    // comes and goes as the page scrolls).
+    columns.style.minHeight = columns.offsetHeight + 'px';
     view.style.marginLeft = view.style.marginTop = '';
     const beside = widthIn('beside', viewHeight, ratio);
     const stacked = widthIn('stacked', viewHeight, ratio);
@@ -159,6 +163,7 @@ const Layout = (() => {
     Controls.fold();
     placeOnDevicePixels(ratio);
     fitReports(viewHeight);
+    columns.style.minHeight = '';
     if (width !== before) Frames.invalidate();
   }
 
@@ -216,9 +221,9 @@ const Layout = (() => {
     const sizes = new Map();
     measured = new ResizeObserver((entries) => {
       let changed = false;
-      for (const entry of entries) {
+      for (const entry of entries) {  // the first report of each is its size at the start
         const size = entry.target.offsetWidth + 'x' + entry.target.offsetHeight;
-        if (sizes.get(entry.target) !== size) changed = true;
+        if (sizes.has(entry.target) && sizes.get(entry.target) !== size) changed = true;
         sizes.set(entry.target, size);
       }
       if (changed) relayout();
