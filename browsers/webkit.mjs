@@ -55,7 +55,7 @@ async function waitFor(condition, what, timeout = 10000, every = 20) {
 // A tab of WebKit at the page FILE, in a window whose viewport is at least
 // 1400 x 1000 CSS pixels (device pixel ratio 1), once the page's program runs.
 // Its calls: evaluate(fn, ...args), waitForFunction(fn, options, ...args),
-// pressKeys(keys), drag(button, from, to), canvasPicture(), close().
+// pressKeys(keys), drag(button, from, to), wheelNotch(up, at), canvasPicture(), close().
 export async function openWebKitPage(file) {
   const port = await freePort();
   const server = spawn(WEBKIT_DRIVER, [`--port=${port}`], {stdio: ['ignore', 'ignore', 'pipe']});
@@ -154,6 +154,14 @@ function makePage(driver, close) {
         'mousemove', ...at(to), 'sleep', '0.05');
       if (afterMove) await afterMove();
       xdotool('mouseup', String(xButtons[button]), 'sleep', '0.05');
+    },
+    // One notch of the wheel (X buttons 4 and 5) over the canvas pixel AT,
+    // up or down.
+    async wheelNotch(up, at) {
+      const [left, top] = await canvasBox();
+      const [dx, dy] = await screenOffset();
+      execFileSync('xdotool', ['mousemove', String(Math.ceil(left + at[0]) + dx), String(Math.ceil(top + at[1]) + dy),
+        'sleep', '0.05', 'click', up ? '4' : '5', 'sleep', '0.05'], {timeout: 10000});
     },
     // The canvas's picture (CSS pixels at ratio 1), from screenshots of the
     // window: the first that agrees with the one before it.

@@ -88,6 +88,54 @@ TEST(CameraZoom, RunawayZoomingStaysFiniteAndComesBack) {
     EXPECT_EQ(drag(drag(DEFAULT_CAMERA, DRAG_ZOOM, 0, -H), DRAG_ZOOM, 0, -H).distance, 225.0f);
 }
 
+TEST(CameraZoom, NotchesAreEvenAndANotchOutUndoesANotchIn) {
+    CameraState camera = DEFAULT_CAMERA;
+    camera = zoomCamera(camera, notchZoomFactor(1));
+    EXPECT_EQ(camera.distance, 90.0f);
+    camera = zoomCamera(camera, notchZoomFactor(-1));
+    EXPECT_EQ(camera.distance, 100.0f);
+    // Out then in returns to within a float's rounding from anywhere inside
+    // the bounds, and every notch is the same factor.
+    for (float d : {1.5f, 33.3f, 777.7f, 5000.0f}) {
+        SCOPED_TRACE(d);
+        CameraState c = DEFAULT_CAMERA;
+        c.distance = d;
+        const float out = zoomCamera(c, notchZoomFactor(-1)).distance;
+        EXPECT_EQ(out, static_cast<float>(static_cast<double>(d) / 0.9));
+        c.distance = out;
+        EXPECT_NEAR(zoomCamera(c, notchZoomFactor(1)).distance, d, d * 1e-7);
+    }
+    // Two half notches make one (to a float's rounding), as a trackpad's
+    // small steps add up to a wheel's notch.
+    CameraState halves = DEFAULT_CAMERA;
+    for (int i = 0; i < 2; ++i) halves = zoomCamera(halves, notchZoomFactor(0.5));
+    EXPECT_NEAR(halves.distance, 90.0f, 1e-4);
+    // Zoom moves the distance only.
+    const CameraState moved = zoomCamera(SOMEWHERE, 0.75);
+    EXPECT_EQ(moved.distance, 30.0f);
+    EXPECT_EQ(moved.elevation, SOMEWHERE.elevation);
+    EXPECT_EQ(moved.azimuth, SOMEWHERE.azimuth);
+    EXPECT_EQ(moved.targetX, SOMEWHERE.targetX);
+    EXPECT_EQ(moved.targetY, SOMEWHERE.targetY);
+}
+
+TEST(CameraZoom, OneEventZoomsAtMostThreeNotchesWithinTheDistanceBounds) {
+    const double three = 0.9 * 0.9 * 0.9;
+    EXPECT_EQ(zoomCamera(DEFAULT_CAMERA, 1e-9).distance, static_cast<float>(100.0 * three));
+    EXPECT_EQ(zoomCamera(DEFAULT_CAMERA, 1e9).distance, static_cast<float>(100.0 / three));
+    EXPECT_EQ(zoomCamera(DEFAULT_CAMERA, notchZoomFactor(-50)).distance, static_cast<float>(100.0 / three));
+    CameraState camera = DEFAULT_CAMERA;
+    for (int n = 0; n < 100; ++n) camera = zoomCamera(camera, notchZoomFactor(3));
+    EXPECT_EQ(camera.distance, DISTANCE_MIN);
+    for (int n = 0; n < 100; ++n) camera = zoomCamera(camera, notchZoomFactor(-3));
+    EXPECT_EQ(camera.distance, DISTANCE_MAX);
+    // A factor that is not a positive number changes nothing.
+    for (double bad : {0.0, -2.0, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        SCOPED_TRACE(bad);
+        expectSame(zoomCamera(SOMEWHERE, bad), SOMEWHERE);
+    }
+}
+
 TEST(WindowSize, SizesAboveTheBoundAreClamped) {
     EXPECT_EQ(boundedWindowSize(800), 800);
     EXPECT_EQ(boundedWindowSize(WINDOW_SIZE_MAX), WINDOW_SIZE_MAX);

@@ -53,12 +53,14 @@ TEST(PointList, CellsInLayerRowColumnOrderGreenBeforeLightBlue) {
     ASSERT_LE(count, SCENE_POINTS_MAX);
 
     int i = 0;
+    int lit = 0;
     for (int k = 0; k < NUM_LAYERS; ++k) {
         for (int y = 0; y < GRID_SIZE; ++y) {
             for (int x = 0; x < GRID_SIZE; ++x) {
                 SCOPED_TRACE(testing::Message() << "layer " << k << ", column " << x << ", row " << y);
                 const float intensity = distinctIntensity(k, x, y);
                 if (intensity > 0.0f) {
+                    lit++;
                     ASSERT_LT(i, count);
                     expectPoint(points[static_cast<size_t>(i++)], k, x, y, 0.0f, intensity, 0.0f, 3.0f);
                 }
@@ -69,6 +71,8 @@ TEST(PointList, CellsInLayerRowColumnOrderGreenBeforeLightBlue) {
         }
     }
     EXPECT_EQ(count, i);
+    EXPECT_EQ(litCellCount(*lattice), lit);  // the green points: zero, negative and NaN are dark
+    EXPECT_GT(lit, 0);
     EXPECT_FALSE(hasOpenLink(*closed));
     for (size_t d = 0; d < saved.size(); ++d) closed->links[d].neighbour = saved[d];
     EXPECT_TRUE(hasOpenLink(*closed));
@@ -81,5 +85,6 @@ TEST(PointList, FullLatticeFillsTheRoomExactly) {
     std::vector<ScenePoint> points(SCENE_POINTS_MAX + 1);
     points[SCENE_POINTS_MAX].size = -7.0f;  // past the room: must stay untouched
     EXPECT_EQ(fillScenePoints(*lattice, points.data()), SCENE_POINTS_MAX);
+    EXPECT_EQ(litCellCount(*lattice), NUM_LAYERS * GRID_SIZE * GRID_SIZE);
     EXPECT_EQ(points[SCENE_POINTS_MAX].size, -7.0f);
 }

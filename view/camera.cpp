@@ -1,5 +1,6 @@
 #include "camera.h"
 
+#include <algorithm>
 #include <cmath>
 
 // Camera values are floats; every formula below is evaluated in double and
@@ -67,6 +68,19 @@ CameraState dragCamera(const CameraState& press, const CameraState& current, int
         case DRAG_PAN: pan(press, camera, dX, dY, W, H); break;
         default: break;
     }
+    return camera;
+}
+
+double notchZoomFactor(double notches) { return std::pow(NOTCH_ZOOM, notches); }
+
+CameraState zoomCamera(const CameraState& current, double factor) {
+    CameraState camera = current;
+    if (!(factor > 0.0) || !std::isfinite(factor)) return camera;
+    const double closest = std::pow(NOTCH_ZOOM, ZOOM_NOTCHES_MAX);
+    const double bounded = std::min(std::max(factor, closest), 1.0 / closest);
+    camera.distance = toFloat(static_cast<double>(current.distance) * bounded);
+    if (camera.distance < DISTANCE_MIN) camera.distance = DISTANCE_MIN;
+    if (camera.distance > DISTANCE_MAX) camera.distance = DISTANCE_MAX;
     return camera;
 }
 

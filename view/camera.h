@@ -54,6 +54,24 @@ bool hasArea(int W, int H);
 CameraState dragCamera(const CameraState& press, const CameraState& current, int dragMode, int dX, int dY,
                        int W, int H);
 
+// Zooming by a factor: the wheel, a trackpad's pinch, the keys and the zoom
+// buttons of the page. One notch of a wheel brings the camera closer by a
+// tenth of the distance; a notch out is its inverse, so that a notch in and
+// one out return the distance where it was (up to a float's rounding at the
+// store). One event zooms at most as far as ZOOM_NOTCHES_MAX notches.
+constexpr double NOTCH_ZOOM = 0.9;  // the distance's factor for one notch closer
+constexpr double ZOOM_NOTCHES_MAX = 3.0;
+
+// The distance's factor for `notches` notches (positive closer, negative
+// farther, fractions for a part of a notch): NOTCH_ZOOM to that power.
+double notchZoomFactor(double notches);
+
+// `current` with its distance times `factor` (below 1 closer), the factor
+// bounded to that of ZOOM_NOTCHES_MAX notches either way and the distance to
+// DISTANCE_MIN .. DISTANCE_MAX, as a zoom drag bounds it. A factor that is not
+// a positive number leaves the camera as it is.
+CameraState zoomCamera(const CameraState& current, double factor);
+
 // Vertical field of view (degrees) that gives the horizontal field of view
 // HORIZONTAL_FOV for a W x H window.
 double verticalFieldOfView(int W, int H);

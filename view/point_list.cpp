@@ -6,6 +6,15 @@ bool hasOpenLink(const Cell& cell) {
     return false;
 }
 
+int litCellCount(const Lattice& lattice) {
+    int count = 0;
+    for (int k = 0; k < NUM_LAYERS; ++k)
+        for (int y = 0; y < GRID_SIZE; ++y)
+            for (int x = 0; x < GRID_SIZE; ++x)
+                if (lattice.layers[k]->cellAt(x, y)->intensity > 0.0f) count++;
+    return count;
+}
+
 int fillScenePoints(const Lattice& lattice, ScenePoint* points) {
     int count = 0;
     for (int k = 0; k < NUM_LAYERS; ++k) {

@@ -36,6 +36,9 @@ constexpr int SCENE_POINTS_MAX = 2 * NUM_LAYERS * GRID_SIZE * GRID_SIZE;
 // True where at least one of the cell's links has no neighbour.
 bool hasOpenLink(const Cell& cell);
 
+// The cells drawn as a green point (intensity greater than 0), of all layers.
+int litCellCount(const Lattice& lattice);
+
 // Writes the points of the lattice's picture into `points`, which has room for
 // SCENE_POINTS_MAX, and returns how many it wrote. Layers in index order, in
 // each layer the rows from 0 up, in each row the columns from 0 up; for each

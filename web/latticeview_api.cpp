@@ -42,10 +42,11 @@ constexpr int DRAG_PINCH = 4;
 static_assert(DRAG_PINCH != DRAG_NONE && DRAG_PINCH != DRAG_ORBIT && DRAG_PINCH != DRAG_ZOOM && DRAG_PINCH != DRAG_PAN,
               "a pinch is none of the window's drags");
 
-// One notch of a mouse wheel zooms as a middle-button drag of a fifth of the
-// window's start-up height does: the distance changes by a tenth.
-constexpr int WHEEL_NOTCH_DY = WINDOW_HEIGHT / 5;
-static_assert(WHEEL_NOTCH_DY * 5 == WINDOW_HEIGHT, "a notch is a whole number of pixels");
+// A camera key of the page (an arrow, alone or with Shift) moves the camera
+// as a drag of this many pixels on the window's start-up size does: 18
+// degrees of azimuth or 6 of elevation, or 5 and 6.7 units of pan.
+constexpr int KEY_STEP = WINDOW_HEIGHT / 15;
+static_assert(KEY_STEP * 15 == WINDOW_HEIGHT, "a key's step is a whole number of pixels");
 
 struct Program {
     std::unique_ptr<Lattice> lattice = makeStartupLattice();
@@ -64,6 +65,13 @@ int zoomDragFor(double ratio, int H) {
     const double dY = (1.0 - ratio) / ZOOM_FACTOR * H;
     const double bound = 1e6;  // far beyond DISTANCE_MAX's reach, well inside an int
     return static_cast<int>(std::lround(std::clamp(dY, -bound, bound)));
+}
+
+// After the camera moved at once (a zoom or a key), a drag in progress goes
+// on from the new camera, as after a new press where the pointer is.
+void restartDrag(Program& p) {
+    if (p.drag.active()) p.drag.press(p.drag.dragMode, p.drag.mouseX, p.drag.mouseY, p.camera);
+    p.pressSpread = p.spread;
 }
 
 }  // namespace
@@ -126,19 +134,32 @@ EMSCRIPTEN_KEEPALIVE int lv_update_drag(int width, int height) {
     return std::memcmp(&before, &p.camera, sizeof before) != 0;
 }
 
-// The zoom drag of one wheel notch, in pixels of the window's start-up height.
-EMSCRIPTEN_KEEPALIVE int lv_wheel_notch() { return WHEEL_NOTCH_DY; }
-
-// The wheel: zooms at once as a middle-button drag of dY pixels on the
-// window's start-up height does (dY > 0 closer, as a drag upwards). A drag in
-// progress goes on from the new camera, as after a new press where the
-// pointer is.
-EMSCRIPTEN_KEEPALIVE void lv_wheel(int dY) {
-    Program& p = *program;
-    p.camera = dragCamera(p.camera, p.camera, DRAG_ZOOM, 0, dY, CANVAS_WIDTH, CANVAS_HEIGHT);
-    if (p.drag.active()) p.drag.press(p.drag.dragMode, p.drag.mouseX, p.drag.mouseY, p.camera);
-    p.pressSpread = p.spread;
+// The wheel, a trackpad's pinch, the keys and buttons that zoom: the distance
+// times `factor` (zoomCamera, with its bounds).
+EMSCRIPTEN_KEEPALIVE void lv_zoom(double factor) {
+    program->camera = zoomCamera(program->camera, factor);
+    restartDrag(*program);
 }
+
+// `notches` notches of a wheel (positive closer; fractions for a part of one).
+EMSCRIPTEN_KEEPALIVE void lv_zoom_notches(double notches) { lv_zoom(notchZoomFactor(notches)); }
+
+// A camera key: the drag `mode` (DRAG_ORBIT or DRAG_PAN) of dX, dY key steps
+// (as the window's pressX - mouseX and pressY - mouseY) on the window's
+// start-up size, from the current camera.
+EMSCRIPTEN_KEEPALIVE void lv_camera_key(int mode, int dX, int dY) {
+    if (mode != DRAG_ORBIT && mode != DRAG_PAN) return;
+    program->camera = dragCamera(program->camera, program->camera, mode, dX * KEY_STEP, dY * KEY_STEP,
+                                 CANVAS_WIDTH, CANVAS_HEIGHT);
+    restartDrag(*program);
+}
+EMSCRIPTEN_KEEPALIVE int lv_drag_orbit() { return DRAG_ORBIT; }
+EMSCRIPTEN_KEEPALIVE int lv_drag_pan() { return DRAG_PAN; }
+
+// What the picture shows, for its description: the cells lit (drawn green)
+// and all cells, and the steps taken.
+EMSCRIPTEN_KEEPALIVE int lv_lit_cells() { return litCellCount(*program->lattice); }
+EMSCRIPTEN_KEEPALIVE int lv_cells() { return NUM_LAYERS * GRID_SIZE * GRID_SIZE; }
 
 // The camera's five floats: elevation, azimuth, distance, targetX, targetY.
 EMSCRIPTEN_KEEPALIVE const float* lv_camera() { return &program->camera.elevation; }

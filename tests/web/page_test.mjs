@@ -16,6 +16,7 @@
 import assert from 'node:assert/strict';
 import {createHash} from 'node:crypto';
 import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
+import {createRequire} from 'node:module';
 import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
@@ -86,6 +87,26 @@ async function reportText(page) {
   await page.waitForFunction(() => document.getElementById('reports').textContent.length ===
     latticeview.reportText().length, {timeout: 10000, polling: 20});
   return page.evaluate(() => ({saved: latticeview.reportText(), shown: document.getElementById('reports').textContent}));
+}
+
+// axe-core's WCAG 2.2 A and AA rules and its best practices, run in the
+// page: what they find, one line each ([] where nothing).
+const AXE = readFileSync(createRequire(new URL('../../browsers/', import.meta.url)).resolve('axe-core/axe.min.js'), 'utf8');
+async function axeViolations(page) {
+  if (!await page.evaluate(() => typeof axe !== 'undefined')) await page.addScriptTag({content: AXE});
+  return page.evaluate(async () => {
+    const result = await axe.run(document, {runOnly: {type: 'tag',
+      values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22a', 'wcag22aa', 'best-practice']}});
+    return result.violations.map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
+  });
+}
+
+// Waits until the page has laid itself out and drawn after a change: the
+// browser's next two frames (a new viewport size, or a new size of what the
+// layout measures, is told to the page at a frame), then its ticks.
+async function settle(page) {
+  await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+  await waitFrames(page);
 }
 
 async function pressKeys(page, keys) {
@@ -165,10 +186,12 @@ test('the page in Chromium', async (t) => {
     assert.deepEqual(await page.evaluate(() => [!document.getElementById('lost-context').hidden,
       document.getElementById('status').textContent]), [true,
       `The browser took the graphics away; waiting for them to come back. Running: ${STEPS} steps.`]);
+    assert.deepEqual(await axeViolations(page), [], 'with a lost context');
     await page.evaluate(() => window.restoreContext());
     await page.waitForFunction(() => latticeview.counts.contextsRestored === 1, {timeout: 10000});
     assert.deepEqual(await page.evaluate(() => [document.getElementById('lost-context').hidden,
-      document.getElementById('status').textContent]), [true, `Running: ${STEPS} steps.`]);
+      document.getElementById('status').textContent]), [true, `The browser gave the graphics back. Running: ${STEPS} steps.`]);
+    assert.deepEqual(await axeViolations(page), [], 'with a context lost and restored');
     await assertPicture(page, 'zoomed');
   });
 
@@ -300,8 +323,11 @@ test('the page in Chromium', async (t) => {
   await t.test('Step, End and Save the reports: Tab reaches them, Enter and Space press them, a held Step repeats', async () => {
     const controls = await openPage(browser, PAGE);
     const stepsTaken = () => controls.evaluate(() => latticeview.counts.steps);
+    const focused = () => controls.evaluate(() => document.activeElement.id);
     await controls.keyboard.press('Tab');
-    assert.equal(await controls.evaluate(() => document.activeElement.id), 'step');
+    assert.equal(await focused(), 'world');  // the picture first: its keys move the camera
+    await controls.keyboard.press('Tab');
+    assert.equal(await focused(), 'step');
     await pressKeys(controls, ['Enter', 'Space', 'f']);
     assert.equal(await stepsTaken(), 3);
     await controls.click('#step');
@@ -324,53 +350,111 @@ test('the page in Chromium', async (t) => {
     await controls.evaluate(() => new Promise((resolve) => setTimeout(resolve, 200)));
     assert.equal(await stepsTaken(), held);
     assert.equal((await reportText(controls)).saved, firstReports(held));
-    assert.match(await controls.$eval('#status', (s) => s.textContent), new RegExp(`^Running: ${held} steps\\.$`));
-    await pressKeys(controls, ['Tab', 'Tab']);
-    assert.equal(await controls.evaluate(() => document.activeElement.id), 'save');
+    // The status says the steps of a held Step at most once a second: then the last.
+    await controls.waitForFunction((n) => document.getElementById('status').textContent === `Running: ${n} steps.`,
+      {timeout: 5000, polling: 20}, held);
+    const order = [];
+    for (let i = 0; i < 4; i++) {
+      await controls.keyboard.press('Tab');
+      order.push(await focused());
+    }
+    assert.deepEqual(order, ['end', 'zoom-in', 'zoom-out', 'save']);
     await controls.focus('#end');
     await controls.keyboard.press('Enter');
     assert.equal(await controls.evaluate(() => latticeview.ended()), true);
-    assert.deepEqual(await controls.$$eval('#controls button', (b) => b.map((e) => e.disabled)), [true, true, false, false]);  // both saves work after q
+    assert.deepEqual(await controls.$$eval('#step, #end, #zoom-in, #zoom-out, #save, #save-snapshot', (b) => b.map((e) => e.disabled)),
+      [true, true, true, true, false, false]);  // both saves work after q
+    assert.equal(await focused(), 'save', 'the focus leaves End for what still acts');
     await controls.close();
   });
 
-  await t.test('plain keys neither scroll nor find; Tab and Ctrl keys stay the browser\'s', async () => {
+  await t.test('f, q and quick find\'s keys are the page\'s; F-keys, Escape, Backspace and the keys that scroll are the browser\'s', async () => {
     const small = await openPage(browser, PAGE, {width: 700, height: 500});
     assert.ok(await small.evaluate(() => document.documentElement.scrollHeight > innerHeight), 'the page can scroll');
     await small.evaluate(() => {
       window.prevented = [];
       window.addEventListener('keydown', (e) => window.prevented.push([e.key, e.defaultPrevented]));
     });
-    await pressKeys(small, ['Slash', 'Space', 'PageDown', 'End', 'ArrowDown', 'KeyF']);
+    // Until `test` holds and the page's scrolling has come to rest (a key
+    // pressed during a smooth scroll may join it).
+    const scrolled = async (test) => {
+      await small.waitForFunction(test, {timeout: 10000, polling: 20});
+      await small.evaluate(() => new Promise(function rest(resolve, _, last = NaN) {
+        if (scrollY === last) resolve(); else setTimeout(() => rest(resolve, _, scrollY), 100);
+      }));
+    };
+    await pressKeys(small, ['Slash', 'Quote', 'KeyF', 'Escape', 'Backspace', 'Space']);
+    await scrolled(() => scrollY > 0);
+    await pressKeys(small, ['End']);
+    await scrolled(() => scrollY === document.documentElement.scrollHeight - innerHeight);
+    await pressKeys(small, ['Home']);
+    await scrolled(() => scrollY === 0);
+    await pressKeys(small, ['PageDown']);
+    await scrolled(() => scrollY > 0);
+    await pressKeys(small, ['Home', 'ArrowDown']);
+    await scrolled(() => scrollY > 0);
     await small.keyboard.down('Control');
     await small.keyboard.press('KeyF');
     await small.keyboard.up('Control');
     await small.keyboard.press('Tab');
-    assert.deepEqual(await small.evaluate(() => [window.prevented, scrollY, latticeview.counts.steps]), [[
-      ['/', true], [' ', true], ['PageDown', true], ['End', true], ['ArrowDown', true], ['f', true],
-      ['Control', false], ['f', false], ['Tab', false]], 0, 1]);
+    assert.deepEqual(await small.evaluate(() => [window.prevented, latticeview.counts.steps]), [[
+      ['/', true], ["'", true], ['f', true], ['Escape', false], ['Backspace', false], [' ', false], ['End', false],
+      ['Home', false], ['PageDown', false], ['Home', false], ['ArrowDown', false],
+      ['Control', false], ['f', false], ['Tab', false]], 1]);
+    // F-keys, by their default not being prevented (pressed for real, F5
+    // would reload the page).
+    const fKeys = ['F1', 'F3', 'F5', 'F6', 'F7', 'F11', 'F12'];
+    assert.deepEqual(await small.evaluate((keys) => keys.map((key) => document.body.dispatchEvent(
+      new KeyboardEvent('keydown', {key, code: key, bubbles: true, cancelable: true}))), fKeys), fKeys.map(() => true));
     await small.close();
   });
 
-  await t.test('the wheel and a trackpad\'s pinch zoom the picture within the distance bounds, not the page', async () => {
+  await t.test('the wheel zooms a tenth a notch, out undoing in; a pinch by its scale; an event at most three notches; within the bounds; not the page', async () => {
     const wheel = await openPage(browser, PAGE, {width: 1000, height: 600});
     const box = await (await wheel.$('#world')).boundingBox();
     await wheel.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
     const distance = async () => (await wheel.evaluate(() => latticeview.camera()))[2];
-    await wheel.mouse.wheel({deltaY: -100});  // a notch up: closer by a tenth
+    // Events made here, as other engines and devices send them; false: the
+    // page does not zoom or scroll.
+    const send = (...inits) => wheel.$eval('#world', (c, inits) => inits.map((init) => c.dispatchEvent(
+      new WheelEvent('wheel', {bubbles: true, cancelable: true, ...init}))), inits);
+    await wheel.mouse.wheel({deltaY: -120});  // Chromium's notch up: closer by a tenth
     assert.equal(await distance(), 90);
-    await wheel.mouse.wheel({deltaY: 100});
-    assert.equal(await distance(), Math.fround(99));
-    // A trackpad's pinch: small steps with Ctrl; pinching out comes closer.
-    const pinch = await wheel.$eval('#world', (c) => {
-      const events = [...Array(10)].map(() => new WheelEvent('wheel', {deltaY: -5, ctrlKey: true, bubbles: true, cancelable: true}));
-      return events.map((e) => c.dispatchEvent(e));
-    });
-    assert.deepEqual(pinch, Array(10).fill(false), 'the page does not zoom');
-    // Each a zoom drag of 6 px on 600 (a twentieth of a notch), from the camera before it.
-    let expected = Math.fround(99);
-    for (let i = 0; i < 10; i++) expected = Math.fround(expected - Math.fround(0.5 * expected * 6) / 600);
+    await wheel.mouse.wheel({deltaY: 120});
+    assert.equal(await distance(), 100);
+    assert.deepEqual(await send({deltaY: -3, deltaMode: 1}), [false]);  // lines
+    assert.equal(await distance(), 90);
+    await send({deltaY: 1, deltaMode: 2});  // a page
+    assert.equal(await distance(), 100);
+    // A trackpad's small steps add up to the notch they make.
+    await send(...Array(4).fill({deltaY: -30}));
+    assert.ok(Math.abs(await distance() - 90) < 1e-3, `${await distance()}`);
+    // A trackpad's pinch to twice the spread, in ten events, halves the distance.
+    const before = await distance();
+    const step = -100 * Math.log(2) / 10;
+    assert.deepEqual(await send(...Array(10).fill({deltaY: step, ctrlKey: true})), Array(10).fill(false));
+    let expected = before;
+    for (let i = 0; i < 10; i++) expected = Math.fround(expected * Math.exp(step / 100));
     assert.equal(await distance(), expected);
+    assert.ok(Math.abs(expected - before / 2) < 1e-3, `${before} -> ${expected}`);
+    // Ctrl with the wheel's whole notch is the notch, not a pinch of e^1.2.
+    await wheel.keyboard.down('Control');
+    await wheel.mouse.wheel({deltaY: 120});
+    await wheel.keyboard.up('Control');
+    assert.equal(await distance(), Math.fround(expected / 0.9));
+    // A flick in one event zooms three notches, no more.
+    const flicked = await distance();
+    await send({deltaY: 2000});
+    assert.ok(Math.abs(await distance() / flicked - 1 / 0.729) < 1e-6, `${flicked} -> ${await distance()}`);
+    // Safari's pinch: gesture events with the scale since the gesture began.
+    const pinched = await distance();
+    assert.deepEqual(await wheel.$eval('#world', (c) => [['gesturestart', 1], ['gesturechange', 1.2], ['gesturechange', 1.45],
+      ['gesturechange', 1.7], ['gesturechange', 2], ['gestureend', 2]].map(([type, scale]) => {
+      const event = new Event(type, {bubbles: true, cancelable: true});
+      Object.defineProperty(event, 'scale', {value: scale});
+      return c.dispatchEvent(event);
+    })), Array(6).fill(false));
+    assert.ok(Math.abs(await distance() - pinched / 2) < 1e-3, `${pinched} -> ${await distance()}`);
     for (let i = 0; i < 60; i++) await wheel.mouse.wheel({deltaY: -300});
     assert.equal(await distance(), 1);
     for (let i = 0; i < 140; i++) await wheel.mouse.wheel({deltaY: 1000});
@@ -503,8 +587,9 @@ test('the page in Chromium', async (t) => {
     const resized = await openPage(browser, PAGE);
     // The viewport's height at which the picture is 640 x 480.
     let size = null;
-    for (let height = 560; height < 700 && !(size && size[0] === 640); height++) {
+    for (let height = 450; height < 700 && !(size && size[0] === 640); height++) {
       await resized.setViewport({width: 1400, height});
+      await settle(resized);
       size = await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight]);
     }
     await waitFrames(resized);
@@ -535,6 +620,244 @@ test('the page in Chromium', async (t) => {
     assert.ok(elevation > 0, `elevation ${elevation}`);
     assert.equal(await phone.evaluate(() => scrollY), 0);
     await phone.close();
+  });
+
+  await t.test('the picture focused by Tab or a click, with a ring: arrows orbit, Shift and arrows pan, + - = zoom, as drags and the wheel do', async () => {
+    const keys = await openPage(browser, PAGE);
+    const dragged = await openPage(browser, PAGE);
+    const camera = (page) => page.evaluate(() => latticeview.camera());
+    await keys.keyboard.press('Tab');
+    assert.deepEqual(await keys.$eval('#world', (c) => [document.activeElement === c, getComputedStyle(c).outlineStyle,
+      parseFloat(getComputedStyle(c).outlineWidth) >= 2]), [true, 'solid', true], 'focused, with a ring');
+    // Each arrow as a drag of 40 pixels that way on the window's 800 x 600
+    // (this picture's size): left and up a left drag, Shift and right a right drag.
+    await keys.evaluate(() => {
+      window.prevented = [];
+      window.addEventListener('keydown', (e) => window.prevented.push(e.defaultPrevented));
+    });
+    await pressKeys(keys, ['ArrowLeft', 'ArrowUp']);
+    await keys.keyboard.down('Shift');
+    await keys.keyboard.press('ArrowRight');
+    await keys.keyboard.up('Shift');
+    await drag(dragged, 'left', [400, 300], [360, 300]);
+    await drag(dragged, 'left', [400, 300], [400, 260]);
+    await drag(dragged, 'right', [400, 300], [440, 300]);
+    const moved = await camera(keys);
+    assert.deepEqual(moved, await camera(dragged));
+    assert.deepEqual(moved.slice(0, 2), [6, 18]);
+    assert.notDeepEqual(moved.slice(3), [0, 0]);
+    // + and = a notch closer, - a notch back, as the wheel's.
+    await pressKeys(keys, ['Equal']);
+    assert.equal((await camera(keys))[2], 90);
+    await pressKeys(keys, ['Minus']);
+    assert.equal((await camera(keys))[2], 100);
+    await keys.keyboard.press('NumpadAdd');
+    assert.equal((await camera(keys))[2], 90);
+    // The bounds of the drags.
+    await pressKeys(keys, Array(50).fill('Minus'));
+    assert.equal((await camera(keys))[2], 10000);
+    await pressKeys(keys, Array(90).fill('Equal'));
+    assert.equal((await camera(keys))[2], 1);
+    await pressKeys(keys, Array(16).fill('ArrowUp'));
+    assert.equal((await camera(keys))[0], 89);
+    // The keys that would scroll do nothing over the focused picture.
+    await pressKeys(keys, ['Space', 'PageDown', 'End', 'Home', 'PageUp']);
+    assert.deepEqual(await keys.evaluate(() => window.prevented),
+      [true, true, false /* Shift */, ...Array(4 + 50 + 90 + 16 + 5).fill(true)]);
+    // Away from the picture, arrows are the browser's again.
+    await keys.keyboard.press('Tab');
+    const away = await camera(keys);
+    await pressKeys(keys, ['ArrowLeft', 'Equal']);
+    assert.deepEqual(await camera(keys), away);
+    // A click focuses the picture; the buttons zoom a notch.
+    const box = await (await dragged.$('#world')).boundingBox();
+    await dragged.mouse.click(box.x + 10, box.y + 10);
+    assert.equal(await dragged.evaluate(() => document.activeElement.id), 'world');
+    const before = (await camera(dragged))[2];
+    await dragged.click('#zoom-in');
+    assert.equal((await camera(dragged))[2], Math.fround(before * 0.9));
+    await dragged.click('#zoom-out');
+    assert.equal((await camera(dragged))[2], before);
+    // Ended: the camera keys do nothing, and the focus goes from the picture to a save.
+    await dragged.focus('#world');
+    await pressKeys(dragged, ['q', 'ArrowLeft', 'Equal']);
+    assert.equal((await camera(dragged))[2], before);
+    assert.equal(await dragged.evaluate(() => document.activeElement.id), 'save');
+    await keys.close();
+    await dragged.close();
+  });
+
+  // In the page: where the parts are, in CSS pixels of the viewport, and
+  // what the layout must hold.
+  const layoutOf = (page) => page.evaluate(() => {
+    const rect = (r) => [r.left, r.top, r.right, r.bottom];
+    const of = (id) => rect(document.getElementById(id).getBoundingClientRect());
+    const reports = document.getElementById('reports');
+    const block = reports.lastElementChild;
+    const text = block.firstChild;
+    const range = document.createRange();
+    const start = text.data.lastIndexOf('Lattice 0:');  // the newest report's first line
+    range.setStart(text, start);
+    range.setEnd(text, start + 'Lattice 0:'.length);
+    const tops = new Set([...document.querySelectorAll('#controls button')].map((b) => b.getBoundingClientRect())
+      .filter((r) => r.height > 0).map((r) => Math.round(r.top)));
+    const box = reports.getBoundingClientRect();
+    const world = document.getElementById('world');
+    return {
+      picture: of('world'), controls: of('controls'), status: of('status'), firstLine: rect(range.getBoundingClientRect()),
+      reportsView: [box.left + reports.clientLeft, box.top + reports.clientTop, box.left + reports.clientLeft + reports.clientWidth,
+        box.top + reports.clientTop + reports.clientHeight],
+      rows: tops.size, sideways: document.documentElement.scrollWidth > innerWidth, viewport: [0, 0, innerWidth, innerHeight],
+      buffer: [world.width, world.height], ratio: devicePixelRatio,
+    };
+  });
+  const inside = (r, outer) => r[0] >= outer[0] - 0.01 && r[1] >= outer[1] - 0.01 && r[2] <= outer[2] + 0.01 && r[3] <= outer[3] + 0.01;
+  function assertLayout(layout, what) {
+    const {picture, viewport} = layout;
+    for (const part of ['picture', 'controls', 'status', 'firstLine'])
+      assert.ok(inside(layout[part], viewport), `${what}: ${part} at ${layout[part]} is not in the viewport ${viewport}`);
+    assert.ok(inside(layout.firstLine, layout.reportsView), `${what}: the newest report's first line at ${layout.firstLine} is not in the reports' view ${layout.reportsView}`);
+    assert.ok(layout.rows <= 2, `${what}: the buttons take ${layout.rows} rows`);
+    assert.equal(layout.sideways, false, `${what}: the page scrolls sideways`);
+    const [w, h] = [picture[2] - picture[0], picture[3] - picture[1]];
+    assert.deepEqual([h * 4, layout.buffer], [w * 3, [Math.round(w * layout.ratio), Math.round(h * layout.ratio)]], `${what}: picture ${w} x ${h}`);
+  }
+
+  await t.test('every screen, upright and sideways: the whole picture, two rows of buttons at most, the status and the newest report\'s first line in view, no sideways scroll', async () => {
+    // [width, height, ratio, touch, the picture takes the height]
+    const screens = [[844, 390, 3, true, true], [390, 844, 3, true], [320, 480, 1, true], [480, 320, 2, true], [768, 1024, 2, true],
+      [1366, 650, 1, false, true], [1920, 1080, 1.25, false, true], [3840, 2160, 1, false, true], [1600, 1000, 4, false, true]];
+    for (const [width, height, pixelRatio, hasTouch, takesHeight] of screens) {
+      const what = `${width} x ${height} at ${pixelRatio}`;
+      const screen = await openPage(browser, PAGE, {width, height, pixelRatio, hasTouch});
+      await pressKeys(screen, Array(90).fill('f'));  // lines as long as they come
+      await reportText(screen);
+      await settle(screen);
+      const layout = await layoutOf(screen);
+      assertLayout(layout, what);
+      if (takesHeight) {  // sideways: the picture takes the height, the rest goes beside it
+        assert.ok(layout.picture[3] - layout.picture[1] >= Math.min(600, height - 32), `${what}: picture ${layout.picture}`);
+        assert.ok(layout.controls[0] >= layout.picture[2], `${what}: the buttons are not beside the picture`);
+      }
+      // Laid out again, the same: nothing shrinks step by step, and the page
+      // stays scrolled where it was.
+      const scrolled = await screen.evaluate(() => {
+        window.scrollTo(0, document.documentElement.scrollHeight);
+        return scrollY;
+      });
+      await screen.evaluate(() => window.dispatchEvent(new Event('resize')));
+      await settle(screen);
+      assert.equal(await screen.evaluate(() => scrollY), scrolled, `${what}: scrolled, laid out again`);
+      await screen.evaluate(() => window.scrollTo(0, 0));
+      assert.deepEqual((await layoutOf(screen)).picture, layout.picture, `${what}: laid out again`);
+      await pressKeys(screen, ['q']);
+      await settle(screen);
+      assertLayout(await layoutOf(screen), `${what}, ended`);
+      await screen.close();
+    }
+  });
+
+  await t.test('a phone\'s browser bar that comes and goes changes the picture once', async () => {
+    const phone = await openPage(browser, PAGE, {width: 844, height: 390, pixelRatio: 3, hasTouch: true});
+    await pressKeys(phone, ['f']);
+    const sizes = [];
+    for (const height of [390, 340, 390, 340, 390]) {
+      await phone.setViewport({width: 844, height, deviceScaleFactor: 3, hasTouch: true});
+      await settle(phone);
+      const layout = await layoutOf(phone);
+      assertLayout(layout, `844 x ${height}`);
+      sizes.push(layout.picture[2] - layout.picture[0]);
+    }
+    assert.equal(new Set(sizes).size, 2, `picture widths ${sizes}`);
+    assert.deepEqual(sizes.slice(1), Array(4).fill(sizes[1]), `picture widths ${sizes}`);
+    await phone.close();
+  });
+
+  await t.test('reports are never cut: lines whole and aligned, the box scrolled by keys as by a pointer', async () => {
+    for (const [width, height, pixelRatio] of [[1366, 650, 1], [390, 844, 3]]) {
+      const what = `${width} x ${height}`;
+      const laptop = await openPage(browser, PAGE, {width, height, pixelRatio, hasTouch: pixelRatio > 1});
+      await pressKeys(laptop, Array(100).fill('f'));
+      await reportText(laptop);
+      await waitFrames(laptop);
+      // Each line of the newest report on a row of its own, all starting at one place.
+      const lines = await laptop.$eval('#reports', (reports) => {
+        const text = reports.lastElementChild.firstChild;
+        const starts = [];
+        for (let at = text.data.lastIndexOf('Lattice 0:'); at >= 0 && at < text.data.length; at = text.data.indexOf('\n', at) + 1 || -1) {
+          const range = document.createRange();
+          range.setStart(text, at);
+          range.setEnd(text, at + 1);
+          const r = range.getBoundingClientRect();
+          if (text.data[at] !== '\n') starts.push([r.left, r.top]);
+        }
+        return {starts, long: reports.scrollWidth > reports.clientWidth};
+      });
+      assert.equal(lines.starts.length, 10, what);
+      assert.equal(new Set(lines.starts.map(([left]) => left)).size, 1, `${what}: lines start at ${lines.starts}`);
+      assert.equal(new Set(lines.starts.map(([, top]) => top)).size, 10, `${what}: rows ${lines.starts}`);
+      assert.ok(lines.long, `${what}: the lines fit; no sideways scrolling to test`);
+      await laptop.focus('#reports');
+      const scroll = () => laptop.$eval('#reports', (r) => [r.scrollLeft, r.scrollTop]);
+      const [, top] = await scroll();
+      await pressKeys(laptop, ['ArrowRight', 'ArrowRight', 'ArrowUp', 'PageUp']);
+      await laptop.waitForFunction((top) => {
+        const r = document.getElementById('reports');
+        return r.scrollLeft > 0 && r.scrollTop < top;
+      }, {timeout: 5000, polling: 20}, top);
+      await laptop.close();
+    }
+  });
+
+  await t.test('screen readers: a live status, a described picture, labelled reports; axe finds nothing, light or dark', async () => {
+    const reader = await openPage(browser, PAGE);
+    const downloads = await allowDownloads(t, reader);
+    assert.deepEqual(await axeViolations(reader), [], 'at start-up');
+    assert.deepEqual(await reader.evaluate(() => {
+      const world = document.getElementById('world');
+      const reports = document.getElementById('reports');
+      return [document.getElementById('status').getAttribute('role'), world.getAttribute('aria-label'),
+        reports.getAttribute('role'), reports.getAttribute('aria-label') !== null, reports.tabIndex];
+    }), ['status', 'The lattice, seen from the camera', 'region', true, 0]);
+    const description = () => reader.evaluate(() => document.getElementById(
+      document.getElementById('world').getAttribute('aria-describedby')).textContent);
+    // The cells lit: the green points drawn.
+    const litCells = () => reader.evaluate(() => {
+      const count = Module._lv_frame(800, 600, 1);
+      const stride = Module._lv_point_stride() >> 2;
+      const base = Module._lv_points() >> 2;
+      let green = 0;
+      for (let i = 0; i < count; i++) if (Module.HEAPF32[base + i * stride + 3] === 0 && Module.HEAPF32[base + i * stride + 6] === 3) green++;
+      return green;
+    });
+    assert.equal(await description(), 'The lattice seen from the camera at elevation 0\u00b0, azimuth 0\u00b0 and distance 100, ' +
+      `looking at 0, 0: ${await litCells()} of its 2500 cells lit after 0 steps.`);
+    await pressKeys(reader, Array(150).fill('f'));
+    await reportText(reader);
+    await waitFrames(reader);
+    const lit = await litCells();
+    assert.ok(lit > 1, `${lit} cells lit`);
+    await reader.waitForFunction(() => document.getElementById('status').textContent === 'Running: 150 steps.', {timeout: 5000});
+    assert.match(await description(), new RegExp(`: ${lit} of its 2500 cells lit after 150 steps\\.$`));
+    assert.deepEqual(await axeViolations(reader), [], 'after 150 steps');
+    await reader.click('#save');
+    assert.equal(await reader.$eval('#status', (s) => s.textContent), 'Running: 150 steps. Saved the reports as latticeview-reports.txt.');
+    await downloaded(downloads, 'latticeview-reports.txt');
+    await pressKeys(reader, ['q']);
+    assert.match(await reader.$eval('#status', (s) => s.textContent), /^The program ended with exit status 1 after 150 steps/);
+    assert.match(await description(), /after 150 steps, the program ended\.$/);
+    assert.deepEqual(await axeViolations(reader), [], 'after q');
+    // Dark: the page around the picture is dark, the picture as it was.
+    const dark = await openPage(browser, PAGE);
+    await dark.emulateMediaFeatures([{name: 'prefers-color-scheme', value: 'dark'}]);
+    const colours = await dark.evaluate(() => [getComputedStyle(document.body).backgroundColor, getComputedStyle(document.body).color,
+      getComputedStyle(document.getElementById('reports')).backgroundColor]);
+    const light = (colour) => colour.match(/\d+/g).slice(0, 3).map(Number).reduce((a, b) => a + b) / 3;
+    assert.ok(light(colours[0]) < 50 && light(colours[2]) < 50 && light(colours[1]) > 200, `colours ${colours}`);
+    await assertPicture(dark, 'startup');
+    assert.deepEqual(await axeViolations(dark), [], 'dark');
+    await dark.close();
+    await reader.close();
   });
 
   for (const ratio of [1.25, 1.5, 2, 2.625]) {
@@ -584,6 +907,16 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   assert.equal(text.saved, expected);
   assert.equal(text.shown, expected);
   await assertPicture(page, 'stepped');
+  // A wheel's notch as Firefox sends it, 6 lines, or 114 pixels where it
+  // sends pixels: a tenth of the distance.
+  const box = await (await page.$('#world')).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  const distance = async () => (await page.evaluate(() => latticeview.camera()))[2];
+  await page.$eval('#world', (c) => c.dispatchEvent(new WheelEvent('wheel', {deltaY: -6, deltaMode: 1, bubbles: true, cancelable: true})));
+  assert.equal(await distance(), 90);
+  await page.mouse.wheel({deltaY: 114});
+  await page.waitForFunction(() => latticeview.camera()[2] !== 90, {timeout: 5000});
+  assert.equal(await distance(), 100);
   await pressKeys(page, ['q', 'f']);
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);

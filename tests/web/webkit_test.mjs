@@ -1,7 +1,7 @@
 // The page in WebKitGTK (the engine of Safari), driven through WebDriver in
 // the X display of the environment (DISPLAY): the start-up picture, keys that
 // do nothing, f and Shift+F, the picture after 60 steps, 150 reports byte for
-// byte (shown and kept for saving), and q.
+// byte (shown and kept for saving), a real notch of the wheel, and q.
 //
 // usage: node webkit_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
@@ -66,6 +66,17 @@ test('the page in WebKit: pictures, keys, reports, q', async (t) => {
     const text = await reportText(page, STEPS);
     assert.equal(text.saved, golden);
     assert.equal(text.shown, golden);
+  });
+
+  await t.test('a notch of the wheel zooms a tenth, and one back undoes it', async () => {
+    const distance = async () => (await page.evaluate(() => latticeview.camera()))[2];
+    const before = await distance();
+    await page.wheelNotch(true, [400, 300]);
+    await page.waitForFunction((d) => latticeview.camera()[2] !== d, {}, before);
+    assert.equal(await distance(), Math.fround(before * 0.9));
+    await page.wheelNotch(false, [400, 300]);
+    await page.waitForFunction((d) => latticeview.camera()[2] !== d, {}, Math.fround(before * 0.9));
+    assert.equal(await distance(), before);
   });
 
   await t.test('q ends the program with status 1: no more steps, no more drags', async () => {

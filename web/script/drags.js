@@ -1,6 +1,7 @@
 // Drags: the mouse, touch and the wheel on the picture move the camera, as
 // the window's drags do (the C functions lv_press, lv_move, lv_release and
-// lv_update_drag; the frame timer applies a drag's movement at its ticks).
+// lv_update_drag; the frame timer applies a drag's movement at its ticks);
+// and the camera's steps of the keys and the zoom buttons.
 //
 // Positions in CSS pixels of the canvas, whole pixels as the window's events
 // give them. A drag holds the pointer (pointer capture), so it goes on
@@ -17,7 +18,6 @@
 const Drags = (() => {
   const world = document.getElementById('world');
   const touches = new Map();  // pointerId -> [clientX, clientY] of the fingers down on the canvas
-  let wheelPixels = 0;        // of the wheel's zoom drag, not yet whole
 
   // The camera of the drag in progress follows its pointer; true if it moved.
   function update() { return Module._lv_update_drag(Layout.width(), Layout.height()) !== 0; }
@@ -78,6 +78,7 @@ const Drags = (() => {
   world.addEventListener('pointerdown', (event) => {
     if (!Program.running() || historyButton(event)) return;
     event.preventDefault();  // no text selection, no middle-button scrolling
+    world.focus({preventScroll: true});  // its keys move the camera
     world.setPointerCapture(event.pointerId);
     if (event.pointerType === 'touch') {
       touches.set(event.pointerId, [event.clientX, event.clientY]);
@@ -127,23 +128,64 @@ const Drags = (() => {
     world.addEventListener(type, (event) => { if (historyButton(event)) event.preventDefault(); });
   }
 
-  // The wheel and a trackpad's pinch (which the browser sends as a wheel
-  // with Ctrl) zoom the picture, never the page: a notch (3 lines, 100
-  // pixels) zooms as the camera's middle-button drag of lv_wheel_notch()
-  // pixels; smaller deltas add up to it.
+  // The camera moved at once (a zoom, a key): the next tick draws it.
+  function zoomNotches(notches) {
+    Module._lv_zoom_notches(notches);
+    Frames.invalidate();
+  }
+  function zoomBy(factor) {
+    Module._lv_zoom(factor);
+    Frames.invalidate();
+  }
+  // A camera key: `steps` key steps of an orbit or a pan, as a drag of the
+  // pointer that way.
+  function cameraKey(kind, stepsX, stepsY) {
+    Module._lv_camera_key(kind === 'pan' ? Module._lv_drag_pan() : Module._lv_drag_orbit(), stepsX, stepsY);
+    Frames.invalidate();
+  }
+
+  // The wheel and a trackpad's pinch zoom the picture, never the page. A
+  // wheel's notch changes the distance by a tenth (lv_zoom_notches) in every
+  // engine, which each send a notch as another amount: Chromium 120 pixels;
+  // Firefox 6 lines, or 114 pixels where it sends pixels; WebKitGTK the view's
+  // height to the power 2/3, in whole pixels (GTK's scroll step); a page is a
+  // notch. Smaller amounts (a trackpad) zoom by that part of a notch. A
+  // pinch, which Chromium and Firefox send as a wheel with Ctrl and Chromium
+  // as -100 ln(scale) pixels, scales the distance by the pinch's own scale,
+  // as two fingers on a touch screen do; Ctrl with a whole notch is the
+  // wheel's. One event zooms at most a few notches (zoomCamera).
+  const ENGINE = /Firefox\//.test(navigator.userAgent) ? 'firefox' :
+    /AppleWebKit\//.test(navigator.userAgent) && !/Chrome\/|Chromium\//.test(navigator.userAgent) ? 'webkit' : 'chromium';
+  function notchPixels() {
+    if (ENGINE === 'firefox') return 114;
+    if (ENGINE === 'webkit') return Math.max(1, Math.floor(Math.pow(window.innerHeight, 2 / 3)));
+    return 120;
+  }
+  const NOTCH_LINES = ENGINE === 'firefox' ? 6 : 3;
   world.addEventListener('wheel', (event) => {
     event.preventDefault();
-    if (!Program.running()) return;
-    let notches = event.deltaY / [100, 3, 1][event.deltaMode];
-    if (!isFinite(notches)) return;
-    notches = Math.max(-100, Math.min(100, notches));  // far beyond the distance's bounds, and a whole int
-    wheelPixels -= notches * Module._lv_wheel_notch();
-    const dY = Math.trunc(wheelPixels);
-    if (dY === 0) return;
-    wheelPixels -= dY;
-    Module._lv_wheel(dY);
-    Frames.invalidate();
+    const mode = event.deltaMode;  // read first: Firefox then sends a wheel's notch as lines
+    const delta = event.deltaY;
+    if (!Program.running() || !isFinite(delta) || delta === 0) return;
+    const notch = mode === 1 ? NOTCH_LINES : mode === 2 ? 1 : notchPixels();
+    if (mode === 0 && event.ctrlKey && !Number.isInteger(delta / notch)) zoomBy(Math.exp(delta / 100));
+    else zoomNotches(-delta / notch);
   }, {passive: false});
+  // Safari's pinch on a trackpad: gesture events with the scale since the
+  // gesture began.
+  let gestureScale = 1;
+  world.addEventListener('gesturestart', (event) => {
+    event.preventDefault();
+    gestureScale = 1;
+  });
+  world.addEventListener('gesturechange', (event) => {
+    event.preventDefault();
+    const scale = event.scale;
+    if (!Program.running() || !(scale > 0) || !isFinite(scale)) return;
+    zoomBy(gestureScale / scale);
+    gestureScale = scale;
+  });
+  world.addEventListener('gestureend', (event) => { event.preventDefault(); });
 
-  return {update, going};
+  return {update, going, zoomNotches, cameraKey};
 })();

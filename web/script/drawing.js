@@ -8,6 +8,7 @@ const Drawing = (() => {
   const world = document.getElementById('world');
   const lostNotice = document.getElementById('lost-context');
   const LOST = 'The browser took the graphics away; waiting for them to come back.';
+  const RESTORED = 'The browser gave the graphics back.';
   let gl = null;
   let scene = null;     // what the context holds: program, locations, buffer
   let lost = false;     // the context is lost
@@ -90,9 +91,10 @@ const Drawing = (() => {
   }
 
   // The status says first that the context is lost, else why the picture
-  // cannot be drawn, if it cannot.
+  // cannot be drawn, if it cannot, else that a lost context came back.
   function notePicture() {
-    Program.notePicture(lost ? LOST : failure);
+    if (lost || failure) Program.notePicture(lost ? LOST : failure, true);
+    else Program.notePicture(RESTORED, false);
   }
 
   function startContext() {

@@ -12,8 +12,15 @@ const latticeview = (() => {
     if (!Drawing.ready()) undrawn = false;  // drawn when there is a context again
     Reports.show();
     Program.showStepsTaken();
+    Program.describe(camera());
     if (Program.running() && Drags.going()) Frames.arm();
     return undrawn;
+  }
+
+  const CAMERA_FLOATS = 5;  // elevation, azimuth, distance, target x and y
+  function camera() {
+    const start = Module._lv_camera() >> 2;
+    return Array.from(Module.HEAPF32.subarray(start, start + CAMERA_FLOATS));
   }
 
   Module.onRuntimeInitialized = () => {
@@ -27,7 +34,6 @@ const latticeview = (() => {
   };
   Module.onAbort = (what) => Program.abort(what);
 
-  const CAMERA_FLOATS = 5;  // elevation, azimuth, distance, target x and y
   return {
     counts: {
       get steps() { return Program.steps(); },
@@ -40,10 +46,7 @@ const latticeview = (() => {
     showReports: Reports.show,
     ended: Program.ended,
     running: Program.running,
-    camera: () => {
-      const start = Module._lv_camera() >> 2;
-      return Array.from(Module.HEAPF32.subarray(start, start + CAMERA_FLOATS));
-    },
+    camera,
     // True while a tick is due: something shown has not been drawn yet, or a
     // drag goes on.
     busy: Frames.busy,

@@ -12,10 +12,12 @@
 // saved asks first, with the browser's own prompt.
 const Reports = (() => {
   const view = document.getElementById('reports');
+  const FILE_NAME = 'latticeview-reports.txt';
   const reports = [];
   let pending = '';  // the lines printed since the last report was kept
   let unshown = 0;   // reports not yet in the view, the last ones of `reports`
   let saved = 0;     // the reports in the last file saved
+  let followedTo = 0;  // where the view last scrolled to follow new reports
 
   Module.print = (line) => { pending += line + '\n'; };
   Module.printErr = (line) => { console.error(line); };
@@ -31,21 +33,30 @@ const Reports = (() => {
     console.log(text.slice(0, -1));
   }
 
-  // Shows the reports kept since the last call, as one block.
+  // Shows the reports kept since the last call, as one block. The view
+  // follows new reports, unless the user has scrolled elsewhere: it shows
+  // the newest report's first line, and as much of what follows as fits.
   function show() {
     if (unshown === 0) return;
-    // The view follows new reports unless the user has scrolled up.
-    const following = view.scrollTop + view.clientHeight >= view.scrollHeight - 4;
+    const following = Math.abs(view.scrollTop - followedTo) < 2 ||
+      view.scrollTop + view.clientHeight >= view.scrollHeight - 4;
     const block = document.createElement('span');
     block.textContent = reports.slice(reports.length - unshown).join('');
     unshown = 0;
     view.appendChild(block);
-    if (following) view.scrollTop = view.scrollHeight;
+    if (!following) return;
+    const blockTop = block.getBoundingClientRect().top - view.getBoundingClientRect().top - view.clientTop +
+      view.scrollTop - parseFloat(getComputedStyle(view).paddingTop);
+    const newest = blockTop + block.getBoundingClientRect().height -
+      (reports[reports.length - 1].split('\n').length - 1) * parseFloat(getComputedStyle(view).lineHeight);
+    view.scrollTop = Math.min(newest, view.scrollHeight - view.clientHeight);
+    followedTo = view.scrollTop;
   }
 
   function save() {
-    Files.download(new Blob(reports, {type: 'text/plain'}), 'latticeview-reports.txt');
+    Files.download(new Blob(reports, {type: 'text/plain'}), FILE_NAME);
     saved = reports.length;
+    Program.noteFile('Saved the reports as ' + FILE_NAME + '.');
   }
   document.getElementById('save').addEventListener('click', save);
 
