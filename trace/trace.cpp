@@ -18,7 +18,7 @@ TraceOutcome runTrace(const TraceRequest& request) {
         }
     }
 
-    const auto lattice = makeStartupLattice();
+    const auto lattice = makeLattice(request.parameters);
     bool failed = snapshots && !stopRequested() && !snapshots->write(*lattice, 0);
     // Once a report cannot be written, the rest would be lost too; so would
     // the snapshots after a failed one.

@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "run_parameters.h"
+
 // Steps of a run when none are asked for.
 constexpr long DEFAULT_TRACE_STEPS = 150;
 
 struct TraceRequest {
     long steps = DEFAULT_TRACE_STEPS;
+    // The lattice's tau and spacing and its source, the start-up values by
+    // default.
+    RunParameters parameters;
     // With a directory, a snapshot at start-up, after every `every`-th step
     // and after the last one, then the collection; without, none.
     std::optional<std::string> snapshotDirectory;

@@ -1,14 +1,21 @@
 // lbm_trace: prints the probe reports of the first N steps from the program's
 // start-up state (default 150), exactly as pressing `f` N times does, and on
 // request writes snapshots of the whole lattice for ParaView or VTK.
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "lattice.h"
+#include "run_parameters.h"
 #include "quote.h"
 #include "trace.h"
 
@@ -19,30 +26,58 @@
 namespace {
 
 constexpr char PROGRAM[] = "lbm_trace";
-constexpr char SYNOPSIS[] = "lbm_trace [--vtk DIR] [--every K] [N]\n";
+constexpr char SYNOPSIS[] =
+    "lbm_trace [--resume FILE] [--vtk DIR] [--every K] [--tau T] [--spacing S]\n"
+    "                 [--source X,Y[,LAYER]] [--source-value V] [N]\n";
 
 constexpr char HELP[] =
-    "Print the probe reports of the first N steps (150 by default) of the lattice\n"
-    "from start-up, byte for byte what pressing f N times in latticeview prints.\n"
+    "Print the probe reports of N steps (150 by default) of the lattice from\n"
+    "start-up, byte for byte what pressing f N times in latticeview prints; or of\n"
+    "N more steps of a lattice saved in a snapshot.\n"
     "\n"
-    "  --vtk DIR    also write the whole lattice at start-up (step 0), after every\n"
-    "               K-th step and after the last step, as DIR/lattice_SSSSSS.vti\n"
-    "               (VTK XML ImageData, SSSSSS the step), listed with each step as\n"
-    "               its time in the ParaView collection DIR/lattice.pvd; DIR is\n"
-    "               created if missing, its parent must exist\n"
-    "  --every K    write a snapshot every K steps (K from 1, 1 by default)\n"
-    "  --help       display this help and exit\n"
-    "  --version    output version information and exit\n"
+    "  --resume FILE  continue the lattice of the snapshot FILE (a .vti file that\n"
+    "                 lbm_trace --vtk or the page wrote) from its step, with its\n"
+    "                 parameters; --tau and --spacing replace them from that step on\n"
+    "  --vtk DIR      also write the whole lattice at the first step (0, or the\n"
+    "                 snapshot's), after every K-th step and after the last step,\n"
+    "                 as DIR/lattice_SSSSSS.vti (VTK XML ImageData, SSSSSS the\n"
+    "                 step), listed with each step as its time in the ParaView\n"
+    "                 collection DIR/lattice.pvd; DIR is created if missing, its\n"
+    "                 parent must exist\n"
+    "  --every K      write a snapshot every K steps (K from 1, 1 by default)\n"
+    "  --tau T        the relaxation time (0.56 by default; greater than 0)\n"
+    "  --spacing S    the link spacing (0.5 by default; greater than 0)\n"
+    "  --source X,Y[,LAYER]\n"
+    "                 the source cell: column X, row Y, layer LAYER (49,49,0 by\n"
+    "                 default; columns and rows from 0 to 49)\n"
+    "  --source-value V\n"
+    "                 the source's value (0.42 by default)\n"
+    "  --help         display this help and exit\n"
+    "  --version      output version information and exit\n"
     "\n"
-    "Exit status: 0 on success, 1 when a report or a snapshot cannot be written,\n"
-    "2 for invalid arguments. With --vtk, SIGINT, SIGTERM, SIGHUP and a broken\n"
-    "pipe first finish the snapshot being written and the collection, then end\n"
-    "the program as the signal does.\n";
+    "Numbers are read as C's strtof reads them (the float nearest the decimal)\n"
+    "and must be finite. --source and --source-value set the loading at step 0\n"
+    "and are not taken with --resume.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the snapshot to resume cannot be read or\n"
+    "is not one of this lattice, or when a report or a snapshot cannot be\n"
+    "written, 2 for invalid arguments. With --vtk, SIGINT, SIGTERM, SIGHUP and a\n"
+    "broken pipe first finish the snapshot being written and the collection,\n"
+    "then end the program as the signal does.\n";
+
+static_assert(GRID_SIZE == 50, "the help and the messages say columns and rows from 0 to 49");
 
 struct Options {
     long steps = DEFAULT_TRACE_STEPS;
     long every = 1;
     const char* vtkDirectory = nullptr;
+    const char* resumeFile = nullptr;
+    // Given on the command line; otherwise the start-up value, or the
+    // snapshot's on resume.
+    std::optional<float> tau;
+    std::optional<float> spacing;
+    std::optional<float> sourceValue;
+    std::optional<std::array<int, 3>> source;  // column, row, layer
 };
 
 // A whole decimal number from `minimum` to the largest long.
@@ -54,6 +89,35 @@ bool parseCount(const char* text, long minimum, long& value) {
     if (*end != '\0' || errno == ERANGE || parsed < minimum) return false;
     value = parsed;
     return true;
+}
+
+// The whole argument as C's strtof reads it (the float nearest the decimal,
+// or a hexadecimal float), finite; no leading blank. A decimal beyond the
+// largest float reads as an infinity, so it is refused too.
+bool parseFloat(const char* text, std::optional<float>& value) {
+    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return false;
+    char* end = nullptr;
+    const float parsed = std::strtof(text, &end);
+    if (*end != '\0' || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+// "X,Y" or "X,Y,LAYER", whole decimal numbers, a cell of the lattice.
+bool parseCell(const char* text, std::optional<std::array<int, 3>>& cell) {
+    std::array<long, 3> parts = {0, 0, 0};
+    std::string rest = text;
+    size_t count = 0;
+    while (count < parts.size()) {
+        const size_t comma = rest.find(',');
+        if (!parseCount(rest.substr(0, comma).c_str(), 0, parts[count++])) return false;
+        if (comma == std::string::npos) break;
+        rest.erase(0, comma + 1);
+        if (count == parts.size()) return false;  // a fourth number
+    }
+    if (count < 2 || parts[0] >= GRID_SIZE || parts[1] >= GRID_SIZE || parts[2] >= NUM_LAYERS) return false;
+    cell = std::array<int, 3>{static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2])};
+    return validSourceCell((*cell)[0], (*cell)[1], (*cell)[2]);
 }
 
 int usageError(const std::string& what) {
@@ -73,6 +137,39 @@ int printInformation(const char* text) {
     return 0;
 }
 
+// Takes the value of one option; the text of the error when it is invalid.
+std::string takeValue(const std::string& name, const char* value, Options& options) {
+    const auto invalid = [&](const char* what, const char* wanted) {
+        return "invalid " + std::string(what) + " " + quotedText(value) + " for '" + name + "' (" + wanted + ")";
+    };
+    if (name == "--vtk") {
+        if (*value == '\0') return "option '--vtk' needs a directory";
+        options.vtkDirectory = value;
+    } else if (name == "--resume") {
+        if (*value == '\0') return "option '--resume' needs a file";
+        options.resumeFile = value;
+    } else if (name == "--every") {
+        if (!parseCount(value, 1, options.every)) return "invalid interval " + quotedText(value) + " (a whole number from 1)";
+    } else if (name == "--tau") {
+        if (!parseFloat(value, options.tau) || !validTau(*options.tau))
+            return invalid("relaxation time", "a finite number greater than 0, whose reciprocal is a finite float");
+    } else if (name == "--spacing") {
+        if (!parseFloat(value, options.spacing) || !validSpacing(*options.spacing))
+            return invalid("spacing", "a finite number greater than 0");
+    } else if (name == "--source-value") {
+        if (!parseFloat(value, options.sourceValue)) return invalid("source value", "a finite number");
+    } else if (name == "--source") {
+        if (!parseCell(value, options.source))
+            return invalid("source cell", ("X,Y or X,Y,LAYER: column X and row Y from 0 to 49, LAYER " +
+                                           (NUM_LAYERS == 1 ? "0" : "from 0 to " + std::to_string(NUM_LAYERS - 1)))
+                                              .c_str());
+    }
+    return "";
+}
+
+constexpr const char* VALUE_OPTIONS[] = {"--vtk", "--every", "--resume", "--tau", "--spacing", "--source",
+                                         "--source-value"};
+
 // Reads the arguments. Returns -1 when the run goes ahead, otherwise the exit
 // status (after --help, --version or an invalid argument).
 int parseArguments(int argc, char** argv, Options& options) {
@@ -87,10 +184,11 @@ int parseArguments(int argc, char** argv, Options& options) {
             }
             if (argument == "--help") return printInformation(("Usage: " + std::string(SYNOPSIS) + HELP).c_str());
             if (argument == "--version") return printInformation("lbm_trace (latticeview) " LBM_VERSION "\n");
-            // --vtk and --every take a value as the next argument or after '='.
+            // The other options take a value as the next argument or after '='.
             const size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
-            if (name != "--vtk" && name != "--every") return usageError("unknown option " + quotedText(argument));
+            if (std::find(std::begin(VALUE_OPTIONS), std::end(VALUE_OPTIONS), name) == std::end(VALUE_OPTIONS))
+                return usageError("unknown option " + quotedText(argument));
             const char* value = nullptr;
             if (equals != std::string::npos) {
                 value = argv[i] + equals + 1;
@@ -99,12 +197,8 @@ int parseArguments(int argc, char** argv, Options& options) {
             } else {
                 return usageError("option '" + name + "' needs a value");
             }
-            if (name == "--vtk") {
-                if (*value == '\0') return usageError("option '--vtk' needs a directory");
-                options.vtkDirectory = value;
-            } else if (!parseCount(value, 1, options.every)) {
-                return usageError("invalid interval " + quotedText(value) + " (a whole number from 1)");
-            }
+            const std::string error = takeValue(name, value, options);
+            if (!error.empty()) return usageError(error);
             continue;
         }
         if (stepsGiven) return usageError("more than one step count (" + quotedText(argument) + ")");
@@ -112,6 +206,11 @@ int parseArguments(int argc, char** argv, Options& options) {
             return usageError("invalid step count " + quotedText(argument) + " (a whole number from 0)");
         stepsGiven = true;
     }
+    // The source is loaded once, at step 0; a snapshot holds what it became.
+    if (options.resumeFile != nullptr && (options.source || options.sourceValue))
+        return usageError(std::string("option '") + (options.source ? "--source" : "--source-value") +
+                          "' cannot be given with '--resume': the source is loaded at step 0, and the snapshot "
+                          "holds the lattice it became");
     return -1;
 }
 
@@ -201,6 +300,15 @@ int main(int argc, char** argv) {
 
     TraceRequest request;
     request.steps = options.steps;
+    RunParameters& parameters = request.parameters;
+    if (options.tau) parameters.tau = *options.tau;
+    if (options.spacing) parameters.spacing = *options.spacing;
+    if (options.source) {
+        parameters.sourceX = (*options.source)[0];
+        parameters.sourceY = (*options.source)[1];
+        parameters.sourceLayer = (*options.source)[2];
+    }
+    if (options.sourceValue) parameters.sourceValue = *options.sourceValue;
     request.every = options.every;
     if (options.vtkDirectory != nullptr) {
         request.snapshotDirectory = options.vtkDirectory;
