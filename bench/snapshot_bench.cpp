@@ -17,7 +17,7 @@
 
 #include "lattice.h"
 #include "median_reporter.h"
-#include "snapshot.h"
+#include "snapshot_format.h"
 #include "trace.h"
 
 namespace {

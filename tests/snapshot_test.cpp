@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "lattice.h"
+#include "output_directory.h"
 #include "quote.h"
-#include "snapshot.h"
+#include "snapshot_format.h"
+#include "snapshot_series.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "lattice.h"
-#include "snapshot.h"
+#include "snapshot_series.h"
 
 TraceOutcome runTrace(const TraceRequest& request) {
     TraceOutcome outcome;

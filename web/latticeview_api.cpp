@@ -23,7 +23,7 @@
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
-#include "snapshot.h"
+#include "snapshot_format.h"
 #include "view_matrices.h"
 
 namespace {

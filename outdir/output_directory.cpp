@@ -1,8 +1,8 @@
-#include "snapshot.h"
+#include "output_directory.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,84 +22,6 @@
 #endif
 
 namespace {
-
-constexpr int CELLS = NUM_LAYERS * GRID_SIZE * GRID_SIZE;
-
-// Every array is one block of the appended data: its size in bytes as a
-// UInt32, then its values.
-constexpr uint32_t FLOAT_ARRAY_BYTES = CELLS * 4;
-constexpr uint32_t F_ARRAY_BYTES = CELLS * NUM_DIRECTIONS * 4;
-constexpr uint32_t SOURCE_ARRAY_BYTES = CELLS;
-static_assert(static_cast<unsigned long long>(CELLS) * NUM_DIRECTIONS * 4 < 0xFFFFFFFFull,
-              "every array's size must fit the UInt32 block header");
-
-// The bits of a float as the file stores them: every NaN becomes the quiet NaN
-// with the sign bit set, whatever CPU made it (x86 sets the sign bit, ARM
-// clears it; payloads differ too). Infinities keep their bits.
-inline uint32_t fileBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return (bits & 0x7FFFFFFFu) > 0x7F800000u ? 0xFFC00000u : bits;
-}
-
-// Little-endian whatever the host's byte order.
-inline unsigned char* putUInt32(unsigned char* out, uint32_t value) {
-    out[0] = static_cast<unsigned char>(value);
-    out[1] = static_cast<unsigned char>(value >> 8);
-    out[2] = static_cast<unsigned char>(value >> 16);
-    out[3] = static_cast<unsigned char>(value >> 24);
-    return out + 4;
-}
-
-inline unsigned char* putFloat(unsigned char* out, float value) { return putUInt32(out, fileBits(value)); }
-
-std::string dataArray(const char* type, const char* name, int components, uint32_t offset) {
-    std::string line = "        <DataArray type=\"";
-    line += type;
-    line += "\" Name=\"";
-    line += name;
-    line += '"';
-    if (components != 1) line += " NumberOfComponents=\"" + std::to_string(components) + '"';
-    line += " format=\"appended\" offset=\"" + std::to_string(offset) + "\"/>\n";
-    return line;
-}
-
-// Everything before the appended data; the same for every snapshot of a build.
-std::string snapshotHeader() {
-    const std::string last = std::to_string(GRID_SIZE - 1);
-    const std::string extent = "0 " + last + " 0 " + last + " 0 " + std::to_string(NUM_LAYERS - 1);
-    uint32_t offset = 0;
-    std::string text =
-        "<?xml version=\"1.0\"?>\n"
-        "<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt32\">\n"
-        "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"0 0 0\" Spacing=\"1 1 1\">\n"
-        "    <Piece Extent=\"" + extent + "\">\n"
-        "      <PointData Scalars=\"intensity\">\n";
-    for (const char* name : {"intensity", "density", "speed"}) {
-        text += dataArray("Float32", name, 1, offset);
-        offset += 4 + FLOAT_ARRAY_BYTES;
-    }
-    text += dataArray("Float32", "f", NUM_DIRECTIONS, offset);
-    offset += 4 + F_ARRAY_BYTES;
-    text += dataArray("UInt8", "source", 1, offset);
-    text +=
-        "      </PointData>\n"
-        "    </Piece>\n"
-        "  </ImageData>\n"
-        "  <AppendedData encoding=\"raw\">\n"
-        "   _";
-    return text;
-}
-
-constexpr char SNAPSHOT_TRAILER[] = "\n  </AppendedData>\n</VTKFile>\n";
-
-constexpr char COLLECTION_HEADER[] =
-    "<?xml version=\"1.0\"?>\n"
-    "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
-    "  <Collection>\n";
-constexpr char COLLECTION_TRAILER[] =
-    "  </Collection>\n"
-    "</VTKFile>\n";
 
 std::string errnoText(int error) { return error != 0 ? std::strerror(error) : "write error"; }
 
@@ -235,58 +157,26 @@ bool plantedLink(const struct stat& link, const struct stat& parent) {
 
 }  // namespace
 
-void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file) {
-    static const std::string header = snapshotHeader();
-    const size_t data = 4 + FLOAT_ARRAY_BYTES + 4 + FLOAT_ARRAY_BYTES + 4 + FLOAT_ARRAY_BYTES + 4 + F_ARRAY_BYTES +
-                        4 + SOURCE_ARRAY_BYTES;
-    file.resize(header.size() + data + sizeof SNAPSHOT_TRAILER - 1);
-    unsigned char* out = file.data();
-    std::memcpy(out, header.data(), header.size());
-    out += header.size();
-
-    // The blocks, each after its size; filled in one pass over the cells.
-    unsigned char* intensity = putUInt32(out, FLOAT_ARRAY_BYTES);
-    unsigned char* density = putUInt32(intensity + FLOAT_ARRAY_BYTES, FLOAT_ARRAY_BYTES);
-    unsigned char* speed = putUInt32(density + FLOAT_ARRAY_BYTES, FLOAT_ARRAY_BYTES);
-    unsigned char* f = putUInt32(speed + FLOAT_ARRAY_BYTES, F_ARRAY_BYTES);
-    unsigned char* source = putUInt32(f + F_ARRAY_BYTES, SOURCE_ARRAY_BYTES);
-    std::memcpy(source + SOURCE_ARRAY_BYTES, SNAPSHOT_TRAILER, sizeof SNAPSHOT_TRAILER - 1);
-
-    // Points in file order: x (column) fastest, then y (row), then z (layer),
-    // which is the order of the cells in the layers.
-    for (const LatticeLayer* layer : lattice.layers) {
-        for (const Cell* cell : layer->cells) {
-            intensity = putFloat(intensity, cell->intensity);
-            density = putFloat(density, cell->density);
-            speed = putFloat(speed, cell->speed);
-            // Through a local block, which the compiler knows aliases no cell.
-            unsigned char links[NUM_DIRECTIONS * 4];
-            for (int i = 0; i < NUM_DIRECTIONS; ++i) putFloat(links + 4 * i, cell->links[i].f);
-            std::memcpy(f, links, sizeof links);
-            f += sizeof links;
-            *source++ = cell->isSource ? 1 : 0;
-        }
-    }
+std::string temporaryFileName(const std::string& target, std::mt19937_64& random) {
+    static constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = target + '.';
+    for (int i = 0; i < 6; ++i) name += LETTERS[random() % (sizeof LETTERS - 1)];
+    return name + ".tmp";
 }
 
-std::string snapshotFileName(long step) {
-    char name[64];
-    std::snprintf(name, sizeof name, "lattice_%06ld.vti", step);
-    return name;
-}
+OutputDirectory::OutputDirectory(std::string directory, std::string contents)
+    : directory_(std::move(directory)), contents_(std::move(contents)), random_(randomSeed(this)) {}
 
-SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(directory)), random_(randomSeed(this)) {}
+OutputDirectory::OutputDirectory(std::string directory, std::string contents, uint64_t nameSeed)
+    : directory_(std::move(directory)), contents_(std::move(contents)), random_(nameSeed) {}
 
-SnapshotSeries::SnapshotSeries(std::string directory, uint64_t nameSeed)
-    : directory_(std::move(directory)), random_(nameSeed) {}
-
-SnapshotSeries::~SnapshotSeries() {
+OutputDirectory::~OutputDirectory() {
 #ifndef _WIN32
     if (opened_ >= 0) ::close(opened_);
 #endif
 }
 
-bool SnapshotSeries::open() {
+bool OutputDirectory::open() {
     std::error_code error;
     std::filesystem::create_directory(directory_, error);
     if (error) {
@@ -345,7 +235,7 @@ bool SnapshotSeries::open() {
 #endif
 }
 
-int SnapshotSeries::directoryHandle() const {
+int OutputDirectory::directoryHandle() const {
 #ifdef _WIN32
     return -1;
 #else
@@ -353,9 +243,9 @@ int SnapshotSeries::directoryHandle() const {
 #endif
 }
 
-std::string SnapshotSeries::reach(const std::string& name) const { return opened_ >= 0 ? name : path(name); }
+std::string OutputDirectory::reach(const std::string& name) const { return opened_ >= 0 ? name : path(name); }
 
-bool SnapshotSeries::heldByAnotherUser([[maybe_unused]] const std::string& name, [[maybe_unused]] int error) const {
+bool OutputDirectory::heldByAnotherUser([[maybe_unused]] const std::string& name, [[maybe_unused]] int error) const {
 #ifdef _WIN32
     return false;
 #else
@@ -371,7 +261,7 @@ bool SnapshotSeries::heldByAnotherUser([[maybe_unused]] const std::string& name,
 #endif
 }
 
-std::string SnapshotSeries::path(const std::string& name) const {
+std::string OutputDirectory::path(const std::string& name) const {
     if (directory_.empty()) return name;
     const char last = directory_.back();
     const bool separated = last == '/'
@@ -382,14 +272,7 @@ std::string SnapshotSeries::path(const std::string& name) const {
     return separated ? directory_ + name : directory_ + '/' + name;
 }
 
-std::string temporaryFileName(const std::string& target, std::mt19937_64& random) {
-    static constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string name = target + '.';
-    for (int i = 0; i < 6; ++i) name += LETTERS[random() % (sizeof LETTERS - 1)];
-    return name + ".tmp";
-}
-
-bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t size) {
+bool OutputDirectory::writeFile(const std::string& name, const void* data, size_t size) {
     const std::string target = path(name);
     std::string temporary;
     int file = -1;
@@ -421,7 +304,7 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
         if (heldByAnotherUser(name, error)) {
             errors_.push_back("cannot replace " + quotedText(target) +
                               ": the name is another user's, in a shared directory that protects it (" + reason +
-                              "); write the snapshots into a directory of your own");
+                              "); write " + contents_ + " into a directory of your own");
         } else {
             errors_.push_back("cannot rename " + quotedText(path(temporary)) + " to " + quotedText(target) + ": " +
                               reason);
@@ -429,26 +312,4 @@ bool SnapshotSeries::writeFile(const std::string& name, const void* data, size_t
         return false;
     }
     return true;
-}
-
-bool SnapshotSeries::write(const Lattice& lattice, long step) {
-    const std::string name = snapshotFileName(step);
-    encodeSnapshot(lattice, buffer_);
-    if (!writeFile(name, buffer_.data(), buffer_.size())) return false;
-
-    entries_ += "    <DataSet timestep=\"" + std::to_string(step) + "\" group=\"\" part=\"0\" file=\"" + name + "\"/>\n";
-    ++written_;
-    constexpr std::chrono::seconds COLLECTION_INTERVAL{1};
-    if (listed_ > 0 && std::chrono::steady_clock::now() - collectionTime_ < COLLECTION_INTERVAL) return true;
-    return writeCollection();
-}
-
-bool SnapshotSeries::finish() { return written_ == listed_ ? listedOk_ : writeCollection(); }
-
-bool SnapshotSeries::writeCollection() {
-    const std::string collection = COLLECTION_HEADER + entries_ + COLLECTION_TRAILER;
-    listed_ = written_;
-    collectionTime_ = std::chrono::steady_clock::now();
-    listedOk_ = writeFile(COLLECTION_FILE_NAME, collection.data(), collection.size());
-    return listedOk_;
 }
