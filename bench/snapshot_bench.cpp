@@ -60,7 +60,7 @@ void BM_Encode(benchmark::State& state) {
     for (int n = 0; n < 100; ++n) lattice->step();
     std::vector<unsigned char> file;
     for (auto _ : state) {
-        encodeSnapshot(*lattice, file);
+        encodeSnapshot(*lattice, SnapshotDescription{100, RunParameters{}}, file);
         benchmark::DoNotOptimize(file.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.size()));
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove(g_directory, error);  // only when empty
 
     std::vector<unsigned char> file;
-    encodeSnapshot(Lattice(STARTUP_TAU, STARTUP_SPACING), file);
+    encodeSnapshot(Lattice(STARTUP_TAU, STARTUP_SPACING), SnapshotDescription{}, file);
     const double plain = reporter.seconds("BM_Steps");
     const double with = reporter.seconds("BM_StepsWithSnapshots");
     std::fprintf(stderr, "one snapshot: %zu bytes\n", file.size());

@@ -48,7 +48,7 @@ TEST(SnapshotSeries, LeavesFilesPlantedAtItsTemporaryNamesAlone) {
     const auto lattice = makeStartupLattice();
     SnapshotSeries series(directory.string(), SEED);
     ASSERT_TRUE(series.open());
-    EXPECT_TRUE(series.write(*lattice, 0));
+    EXPECT_TRUE(series.write(*lattice, SnapshotDescription{}));
     EXPECT_TRUE(series.finish());
     EXPECT_TRUE(series.errors().empty());
 
@@ -60,7 +60,7 @@ TEST(SnapshotSeries, LeavesFilesPlantedAtItsTemporaryNamesAlone) {
         EXPECT_TRUE(fs::is_symlink(second));
     }
     std::vector<unsigned char> expected;
-    encodeSnapshot(*lattice, expected);
+    encodeSnapshot(*lattice, SnapshotDescription{}, expected);
     EXPECT_EQ(contents(target), std::string(expected.begin(), expected.end()));
     // The two planted names, the snapshot and the collection: no file left
     // under a temporary name of the series' own.

@@ -48,7 +48,7 @@ check "arguments with control characters: status 2 then 1 (got $status, $status2
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?
 check "--help prints the usage on standard output, with status 0 (got $status)" \
-    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--vtk DIR\] \[--every K\] \[N\]" "$WORK/help.out"'
+    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--resume FILE\] \[--vtk DIR\] \[--every K\] \[--tau T\]" "$WORK/help.out"'
 check "--version prints the program, the package and a version" \
     eval '"$LBM_TRACE" --version | grep -qx "lbm_trace (latticeview) [0-9][0-9.]*"'
 

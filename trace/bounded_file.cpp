@@ -82,13 +82,14 @@ FileReading readBoundedFile(const std::string& path, size_t limit, std::vector<u
         closeFile(file);
         return FileReading::NotRegular;
     }
-    const auto tooLarge = [&](unsigned long long size) {
-        reason = std::to_string(size) + " bytes or more";
+    const auto tooLarge = [&](const std::string& size) {
+        reason = size;
         closeFile(file);
+        bytes.clear();
         return FileReading::TooLarge;
     };
-    if (status.st_size < 0 || static_cast<unsigned long long>(status.st_size) > limit)
-        return tooLarge(static_cast<unsigned long long>(status.st_size));
+    if (static_cast<unsigned long long>(status.st_size) > limit)
+        return tooLarge(std::to_string(static_cast<unsigned long long>(status.st_size)) + " bytes");
 
     bytes.resize(limit + 1);
     size_t got = 0;
@@ -104,10 +105,7 @@ FileReading readBoundedFile(const std::string& path, size_t limit, std::vector<u
         if (count == 0) break;
         got += static_cast<size_t>(count);
     }
-    if (got > limit) {
-        bytes.clear();
-        return tooLarge(got);
-    }
+    if (got > limit) return tooLarge("more than " + std::to_string(limit) + " bytes");
     closeFile(file);
     bytes.resize(got);
     return FileReading::Read;

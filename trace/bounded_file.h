@@ -11,7 +11,7 @@ enum class FileReading {
     Read,            // the bytes are the whole file
     CannotOpen,      // `reason` is the system's (no such file, permission denied)
     NotRegular,      // a directory, a FIFO, a device, a socket: `reason` says which
-    TooLarge,        // more than `limit` bytes: `reason` says how many
+    TooLarge,        // more than `limit` bytes: `reason` says how many ("N bytes")
     ReadError,       // `reason` is the system's
 };
 

@@ -1,5 +1,5 @@
-// The run of lbm_trace: the lattice from start-up, its probe reports and, on
-// request, its snapshots.
+// The run of lbm_trace: the lattice from start-up or from a snapshot, its
+// probe reports and, on request, its snapshots.
 #pragma once
 
 #include <csignal>
@@ -12,13 +12,21 @@
 // Steps of a run when none are asked for.
 constexpr long DEFAULT_TRACE_STEPS = 150;
 
+class Lattice;
+
 struct TraceRequest {
     long steps = DEFAULT_TRACE_STEPS;
     // The lattice's tau and spacing and its source, the start-up values by
-    // default.
+    // default; the snapshots record them.
     RunParameters parameters;
-    // With a directory, a snapshot at start-up, after every `every`-th step
-    // and after the last one, then the collection; without, none.
+    // A lattice to continue, at step `firstStep`, built with `parameters`'
+    // tau and spacing; when null, the run builds and loads one from
+    // `parameters` at step 0.
+    Lattice* lattice = nullptr;
+    long firstStep = 0;
+    // With a directory, a snapshot at the first step, after every step whose
+    // number is a multiple of `every` and after the last one, then the
+    // collection; without, none.
     std::optional<std::string> snapshotDirectory;
     long every = 1;
     // When given, read between steps: once it is not 0 (a signal handler sets
@@ -37,8 +45,9 @@ struct TraceOutcome {
     bool succeeded() const { return !reportLost && snapshotFailures.empty(); }
 };
 
-// Builds the lattice as the program does at start-up and runs the steps, each
-// printing its probe report. Stops at the first report that cannot be
+// Builds the lattice as the program does at start-up (with the request's
+// parameters), or takes the one given, and runs the steps, each printing its
+// probe report. Stops at the first report that cannot be
 // written, at the first snapshot that cannot, and when `stop` is set: no new
 // snapshot is begun from then on, and the collection is written listing every
 // snapshot completed.

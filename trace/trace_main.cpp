@@ -5,17 +5,22 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "bounded_file.h"
 #include "lattice.h"
 #include "run_parameters.h"
+#include "snapshot_format.h"
 #include "quote.h"
 #include "trace.h"
 
@@ -289,6 +294,48 @@ void sayReportLost(int error) {
                  error != 0 ? std::strerror(error) : "write error");
 }
 
+// The snapshot to resume, as read.
+std::vector<unsigned char> g_resumeBytes;
+SnapshotReading g_resumeReading;
+
+// Reads the snapshot to resume; its step and parameters become the run's
+// (the options may then replace tau and spacing).
+// Returns -1 when it is one of this lattice, otherwise the exit status, having
+// said why not (before any report).
+int readResumed(const Options& options, TraceRequest& request) {
+    const std::string file = options.resumeFile;
+    const auto refuse = [&](const std::string& reason) {
+        std::fprintf(stderr, "%s: %s is not a latticeview snapshot: %s\n", PROGRAM, quotedText(file).c_str(),
+                     reason.c_str());
+        return 1;
+    };
+    std::string reason;
+    switch (readBoundedFile(file, snapshotMaxBytes(), g_resumeBytes, reason)) {
+        case FileReading::Read:
+            break;
+        case FileReading::NotRegular:
+            return refuse("it is " + reason);
+        case FileReading::TooLarge:
+            return refuse("it is larger than a snapshot of this lattice can be (" + reason + ", at most " +
+                          std::to_string(snapshotMaxBytes()) + ")");
+        case FileReading::CannotOpen:
+        case FileReading::ReadError:
+            std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM, quotedText(file).c_str(), reason.c_str());
+            return 1;
+    }
+    if (!readSnapshot(g_resumeBytes.data(), g_resumeBytes.size(), file, g_resumeReading, reason))
+        return refuse(reason);
+    const long first = g_resumeReading.description.step;
+    if (first > LONG_MAX - options.steps) {
+        std::fprintf(stderr, "%s: cannot run %ld steps after step %ld of %s: the steps would pass %ld\n", PROGRAM,
+                     options.steps, first, quotedText(file).c_str(), LONG_MAX);
+        return 1;
+    }
+    request.firstStep = first;
+    request.parameters = g_resumeReading.description.parameters;
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,6 +348,10 @@ int main(int argc, char** argv) {
     TraceRequest request;
     request.steps = options.steps;
     RunParameters& parameters = request.parameters;
+    if (options.resumeFile != nullptr) {
+        const int failure = readResumed(options, request);
+        if (failure >= 0) return failure;
+    }
     if (options.tau) parameters.tau = *options.tau;
     if (options.spacing) parameters.spacing = *options.spacing;
     if (options.source) {
@@ -309,6 +360,11 @@ int main(int argc, char** argv) {
         parameters.sourceLayer = (*options.source)[2];
     }
     if (options.sourceValue) parameters.sourceValue = *options.sourceValue;
+    // A resumed lattice is built with the tau and the spacing of the run from
+    // its step on: its links' lengths come from that spacing.
+    std::unique_ptr<Lattice> resumed;
+    if (options.resumeFile != nullptr) resumed = restoreLattice(g_resumeBytes.data(), g_resumeReading, parameters);
+    request.lattice = resumed.get();
     request.every = options.every;
     if (options.vtkDirectory != nullptr) {
         request.snapshotDirectory = options.vtkDirectory;
