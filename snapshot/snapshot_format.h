@@ -68,6 +68,11 @@ struct SnapshotReading {
 bool readSnapshot(const unsigned char* data, size_t size, const std::string& fileName, SnapshotReading& reading,
                   std::string& reason);
 
+// Checks only the first lines of a file (the beginning of one too large to
+// read whole): false, with `reason`, when they are not a snapshot's of this
+// lattice (another size or number of layers, byte order, file type).
+bool readSnapshotHead(const unsigned char* data, size_t size, std::string& reason);
+
 // The lattice of a snapshot that readSnapshot accepted (`data` as given to
 // it), built with the tau and the spacing of `parameters`: the snapshot's
 // own, or others that take their place from its step on. Every population,

@@ -383,6 +383,11 @@ bool readSnapshot(const unsigned char* data, size_t size, const std::string& fil
     return readArrays(data, size, reading, reason);
 }
 
+bool readSnapshotHead(const unsigned char* data, size_t size, std::string& reason) {
+    Lines lines(data, size);
+    return readHead(lines, reason);
+}
+
 std::unique_ptr<Lattice> restoreLattice(const unsigned char* data, const SnapshotReading& reading,
                                         const RunParameters& parameters) {
     auto lattice = std::make_unique<Lattice>(parameters.tau, parameters.spacing);

@@ -82,15 +82,6 @@ FileReading readBoundedFile(const std::string& path, size_t limit, std::vector<u
         closeFile(file);
         return FileReading::NotRegular;
     }
-    const auto tooLarge = [&](const std::string& size) {
-        reason = size;
-        closeFile(file);
-        bytes.clear();
-        return FileReading::TooLarge;
-    };
-    if (static_cast<unsigned long long>(status.st_size) > limit)
-        return tooLarge(std::to_string(static_cast<unsigned long long>(status.st_size)) + " bytes");
-
     bytes.resize(limit + 1);
     size_t got = 0;
     while (got < bytes.size()) {
@@ -105,8 +96,13 @@ FileReading readBoundedFile(const std::string& path, size_t limit, std::vector<u
         if (count == 0) break;
         got += static_cast<size_t>(count);
     }
-    if (got > limit) return tooLarge("more than " + std::to_string(limit) + " bytes");
     closeFile(file);
+    if (got > limit) {
+        // Its size as it was opened, when that says more than the limit.
+        const auto size = static_cast<unsigned long long>(status.st_size);
+        reason = (size > limit ? std::to_string(size) : "more than " + std::to_string(limit)) + " bytes";
+        return FileReading::TooLarge;
+    }
     bytes.resize(got);
     return FileReading::Read;
 }

@@ -316,6 +316,8 @@ int readResumed(const Options& options, TraceRequest& request) {
         case FileReading::NotRegular:
             return refuse("it is " + reason);
         case FileReading::TooLarge:
+            if (std::string head; !readSnapshotHead(g_resumeBytes.data(), g_resumeBytes.size(), head))
+                return refuse(head);
             return refuse("it is larger than a snapshot of this lattice can be (" + reason + ", at most " +
                           std::to_string(snapshotMaxBytes()) + ")");
         case FileReading::CannotOpen:
