@@ -140,8 +140,13 @@ constexpr char COLLECTION_TRAILER[] =
 }  // namespace
 
 void encodeSnapshot(const Lattice& lattice, const SnapshotDescription& description, std::vector<unsigned char>& file) {
+    encodeSnapshotOf(lattice, description, snapshotProgram(), file);
+}
+
+void encodeSnapshotOf(const Lattice& lattice, const SnapshotDescription& description, const std::string& program,
+                      std::vector<unsigned char>& file) {
     const std::string& head = snapshotHead();
-    const std::string fields = snapshotFieldData(description, snapshotProgram());
+    const std::string fields = snapshotFieldData(description, program);
     const std::string& arrays = snapshotArraysText();
     const size_t textBytes = head.size() + fields.size() + arrays.size();
     file.resize(textBytes + SNAPSHOT_APPENDED_BYTES + sizeof SNAPSHOT_TRAILER - 1);
