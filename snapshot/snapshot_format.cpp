@@ -139,14 +139,11 @@ constexpr char COLLECTION_TRAILER[] =
 
 }  // namespace
 
-void encodeSnapshot(const Lattice& lattice, const SnapshotDescription& description, std::vector<unsigned char>& file) {
-    encodeSnapshotOf(lattice, description, snapshotProgram(), file);
-}
+namespace {
 
-void encodeSnapshotOf(const Lattice& lattice, const SnapshotDescription& description, const std::string& program,
-                      std::vector<unsigned char>& file) {
+// The file with the field data `fields` (empty for none).
+void encode(const Lattice& lattice, const std::string& fields, std::vector<unsigned char>& file) {
     const std::string& head = snapshotHead();
-    const std::string fields = snapshotFieldData(description, program);
     const std::string& arrays = snapshotArraysText();
     const size_t textBytes = head.size() + fields.size() + arrays.size();
     file.resize(textBytes + SNAPSHOT_APPENDED_BYTES + sizeof SNAPSHOT_TRAILER - 1);
@@ -180,6 +177,16 @@ void encodeSnapshotOf(const Lattice& lattice, const SnapshotDescription& descrip
             *source++ = cell->isSource ? 1 : 0;
         }
     }
+}
+
+}  // namespace
+
+void encodeSnapshot(const Lattice& lattice, const SnapshotDescription& description, std::vector<unsigned char>& file) {
+    encode(lattice, snapshotFieldData(description, snapshotProgram()), file);
+}
+
+void encodeSnapshotAsRead(const Lattice& lattice, const SnapshotReading& reading, std::vector<unsigned char>& file) {
+    encode(lattice, reading.hasFieldData ? snapshotFieldData(reading.description, reading.program) : "", file);
 }
 
 std::string snapshotFileName(long step) {

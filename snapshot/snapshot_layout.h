@@ -128,10 +128,10 @@ std::string snapshotFieldData(const SnapshotDescription& description, const std:
 
 // The program's text in the field data of the snapshots this build writes.
 const std::string& snapshotProgram();
-// The snapshot as `program` writes it: a file that readSnapshot accepts is
-// this of the lattice restored from it, with its description and program.
-void encodeSnapshotOf(const Lattice& lattice, const SnapshotDescription& description, const std::string& program,
-                      std::vector<unsigned char>& file);
+// The snapshot of `lattice` as the file that `reading` read was written:
+// with its step, parameters and program, or without field data. A file that
+// readSnapshot accepts is this of the lattice restored from it.
+void encodeSnapshotAsRead(const Lattice& lattice, const SnapshotReading& reading, std::vector<unsigned char>& file);
 // Characters a program's text may hold, and how many.
 constexpr size_t SNAPSHOT_PROGRAM_MAX = 64;
 inline bool snapshotProgramCharacter(int c) {
