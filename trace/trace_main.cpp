@@ -295,14 +295,16 @@ void sayReportLost(int error) {
 }
 
 // The snapshot to resume, as read.
-std::vector<unsigned char> g_resumeBytes;
-SnapshotReading g_resumeReading;
+struct Resumed {
+    std::vector<unsigned char> bytes;
+    SnapshotReading reading;
+};
 
 // Reads the snapshot to resume; its step and parameters become the run's
 // (the options may then replace tau and spacing).
 // Returns -1 when it is one of this lattice, otherwise the exit status, having
 // said why not (before any report).
-int readResumed(const Options& options, TraceRequest& request) {
+int readResumed(const Options& options, Resumed& resumed, TraceRequest& request) {
     const std::string file = options.resumeFile;
     const auto refuse = [&](const std::string& reason) {
         std::fprintf(stderr, "%s: %s is not a latticeview snapshot: %s\n", PROGRAM, quotedText(file).c_str(),
@@ -310,13 +312,13 @@ int readResumed(const Options& options, TraceRequest& request) {
         return 1;
     };
     std::string reason;
-    switch (readBoundedFile(file, snapshotMaxBytes(), g_resumeBytes, reason)) {
+    switch (readBoundedFile(file, snapshotMaxBytes(), resumed.bytes, reason)) {
         case FileReading::Read:
             break;
         case FileReading::NotRegular:
             return refuse("it is " + reason);
         case FileReading::TooLarge:
-            if (std::string head; !readSnapshotHead(g_resumeBytes.data(), g_resumeBytes.size(), head))
+            if (std::string head; !readSnapshotHead(resumed.bytes.data(), resumed.bytes.size(), head))
                 return refuse(head);
             return refuse("it is larger than a snapshot of this lattice can be (" + reason + ", at most " +
                           std::to_string(snapshotMaxBytes()) + ")");
@@ -325,16 +327,16 @@ int readResumed(const Options& options, TraceRequest& request) {
             std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM, quotedText(file).c_str(), reason.c_str());
             return 1;
     }
-    if (!readSnapshot(g_resumeBytes.data(), g_resumeBytes.size(), file, g_resumeReading, reason))
+    if (!readSnapshot(resumed.bytes.data(), resumed.bytes.size(), file, resumed.reading, reason))
         return refuse(reason);
-    const long first = g_resumeReading.description.step;
+    const long first = resumed.reading.description.step;
     if (first > LONG_MAX - options.steps) {
         std::fprintf(stderr, "%s: cannot run %ld steps after step %ld of %s: the steps would pass %ld\n", PROGRAM,
                      options.steps, first, quotedText(file).c_str(), LONG_MAX);
         return 1;
     }
     request.firstStep = first;
-    request.parameters = g_resumeReading.description.parameters;
+    request.parameters = resumed.reading.description.parameters;
     return -1;
 }
 
@@ -350,8 +352,9 @@ int main(int argc, char** argv) {
     TraceRequest request;
     request.steps = options.steps;
     RunParameters& parameters = request.parameters;
+    Resumed resumed;
     if (options.resumeFile != nullptr) {
-        const int failure = readResumed(options, request);
+        const int failure = readResumed(options, resumed, request);
         if (failure >= 0) return failure;
     }
     if (options.tau) parameters.tau = *options.tau;
@@ -364,9 +367,9 @@ int main(int argc, char** argv) {
     if (options.sourceValue) parameters.sourceValue = *options.sourceValue;
     // A resumed lattice is built with the tau and the spacing of the run from
     // its step on: its links' lengths come from that spacing.
-    std::unique_ptr<Lattice> resumed;
-    if (options.resumeFile != nullptr) resumed = restoreLattice(g_resumeBytes.data(), g_resumeReading, parameters);
-    request.lattice = resumed.get();
+    std::unique_ptr<Lattice> lattice;
+    if (options.resumeFile != nullptr) lattice = restoreLattice(resumed.bytes.data(), resumed.reading, parameters);
+    request.lattice = lattice.get();
     request.every = options.every;
     if (options.vtkDirectory != nullptr) {
         request.snapshotDirectory = options.vtkDirectory;
