@@ -101,7 +101,7 @@ std::string snapshotFloatText(float value) {
 
 std::string snapshotStringText(const std::string& text) {
     std::string codes;
-    for (const unsigned char c : text) codes += std::to_string(static_cast<unsigned>(c)) + ' ';
+    for (const char c : text) codes += std::to_string(static_cast<unsigned char>(c)) + ' ';
     return codes + '0';
 }
 

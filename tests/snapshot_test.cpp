@@ -178,7 +178,8 @@ TEST(SnapshotReader, RefusesOrReadsBackEveryChangeOfItsText) {
     ASSERT_TRUE(readSnapshot(run.file.data(), run.file.size(), "", reading, reason)) << reason;
     int accepted = 0;
     for (size_t at = 0; at < reading.arraysOffset; ++at) {
-        for (const unsigned char to : {'0', '9', ' ', '"', '<', '\n', '\0', '\xff'}) {
+        static const unsigned char VALUES[] = {'0', '9', ' ', '"', '<', '\n', 0x00, 0xFF};
+        for (const unsigned char to : VALUES) {
             if (run.file[at] == to) continue;
             std::vector<unsigned char> changed = run.file;
             changed[at] = to;
