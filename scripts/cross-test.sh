@@ -5,7 +5,8 @@
 # byte for byte with tests/golden/probe_150.txt (trace_golden and the other
 # trace_* tests); the full targets also build and run the GoogleTest suites of
 # the simulation, the point list and the camera, the golden-only targets build
-# nothing else.
+# nothing else. Then a native lbm_trace resumes snapshots that each target
+# wrote, exactly.
 #   scripts/cross-test.sh                  every target
 #   scripts/cross-test.sh s390x windows    some of them
 # The targets are the rows of TARGETS below (s390x is the big-endian one,
@@ -59,6 +60,16 @@ for target in "${targets[@]}"; do
 done
 ensure_packages "${needed[@]}"
 
+# The native lbm_trace that resumes the targets' snapshots.
+native="$root/build/cross-native"
+native_built=false
+if cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=Release -DLBM_BUILD_VIEWER=OFF -DLBM_BUILD_BENCH=OFF \
+        -DLBM_GTEST_TESTS=OFF >/dev/null && cmake --build "$native" -j "$(nproc)" --target lbm_trace >/dev/null; then
+    native_built=true
+else
+    fail "the native lbm_trace (build)"
+fi
+
 for target in "${targets[@]}"; do
     row "$target"
     args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/${words[1]}.cmake" -DCMAKE_BUILD_TYPE=Release
@@ -69,6 +80,8 @@ for target in "${targets[@]}"; do
     done
     start=$SECONDS
     run_build "$root" "cross-$target" "${args[@]}" || true
+    "$native_built" && resumed_exactly "$native/trace/lbm_trace" "$root/build/test-cross-$target/tests/trace_resume/full" \
+        "$root/tests/golden"
     echo "=== cross-$target: $((SECONDS - start)) s"
 done
 

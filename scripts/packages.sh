@@ -63,3 +63,21 @@ run_build() {
     echo "=== $name: test"
     check "$name (tests)" ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
 }
+
+# resumed_exactly TRACE SNAPSHOTS GOLDEN-DIRECTORY: TRACE (a native lbm_trace)
+# resumes the snapshots of steps 100 and 144 that another build wrote
+# (SNAPSHOTS/lattice_000100.vti and ..144.vti: those of trace_resume) up to
+# step 150; its reports must be those steps of GOLDEN-DIRECTORY/probe_150.txt
+# and its last snapshot the one of snapshots_150.sha256. Passes or fails one
+# check per snapshot.
+resumed_exactly() {
+    local trace=$1 snapshots=$2 golden=$3 step out
+    out=$(mktemp -d)
+    for step in 100 144; do
+        "$trace" --resume "$snapshots/lattice_000$step.vti" --vtk "$out/$step" $((150 - step)) >"$out/$step.txt"
+        check "$snapshots/lattice_000$step.vti resumes here exactly: the reports and the snapshot of step 150" \
+            eval 'tail -c +$(($("$trace" "$step" | wc -c) + 1)) "$golden/probe_150.txt" | cmp -s - "$out/$step.txt" &&
+                  grep -qx "$(cd "$out/$step" && sha256sum lattice_000150.vti)" "$golden/snapshots_150.sha256"'
+    done
+    rm -rf "$out"
+}

@@ -3,7 +3,8 @@
 # drive the browsers: npm ci in browsers/), then tests the WebAssembly build
 # and the page:
 #   - lbm_trace under Node against the golden text and snapshots, with the
-#     SSE2 code (as WebAssembly SIMD) and without it;
+#     SSE2 code (as WebAssembly SIMD) and without it, its snapshots resumed
+#     by itself and by the native lbm_trace;
 #   - the committed docs/latticeview.html equals the page built from these
 #     sources byte for byte;
 #   - the page in headless Chromium (tests/web/page_test.mjs): pictures, keys,
@@ -43,14 +44,18 @@ for variant in simd nosimd; do
 done
 
 # The window, for the pictures at many views: the program and the camera
-# helper alone, without the test libraries.
+# helper alone, without the test libraries; and the native lbm_trace, which
+# resumes the snapshots that the WebAssembly lbm_trace wrote.
 window_build="$root/build/web-window"
 echo "=== the window (for the pictures at many views): build"
 window_built=false
 if cmake -S "$root" -B "$window_build" -DCMAKE_BUILD_TYPE=Release -DLBM_GTEST_TESTS=OFF -DLBM_BUILD_BENCH=OFF \
         -DLBM_GUI_TESTS=OFF >/dev/null &&
-    cmake --build "$window_build" -j "$(nproc)" --target latticeview drag_cameras; then
+    cmake --build "$window_build" -j "$(nproc)" --target latticeview drag_cameras lbm_trace; then
     window_built=true
+    for build in "$root/build/web" "$root/build/web-nosimd"; do
+        resumed_exactly "$window_build/trace/lbm_trace" "$build/tests/trace_resume/full" "$root/tests/golden"
+    done
 else
     fail "the window's build"
 fi

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "run_parameters.h"
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -310,8 +312,4 @@ void useBinaryStandardOutput() {
 #endif
 }
 
-std::unique_ptr<Lattice> makeStartupLattice() {
-    auto lattice = std::make_unique<Lattice>(STARTUP_TAU, STARTUP_SPACING);
-    lattice->injectSource(SOURCE_X, SOURCE_Y, SOURCE_LAYER, SOURCE_VALUE, STARTUP_SPACING);
-    return lattice;
-}
+std::unique_ptr<Lattice> makeStartupLattice() { return makeLattice(RunParameters{}); }

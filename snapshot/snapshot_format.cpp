@@ -2,9 +2,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "snapshot_layout.h"
+
+#ifndef LBM_VERSION
+#define LBM_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -31,27 +36,98 @@ std::string dataArray(const SnapshotArray& array, uint32_t offset) {
     return line;
 }
 
-// Everything before the appended data; the same for every snapshot of a build.
-std::string snapshotHeader() {
+constexpr const char* FIELD_SUFFIX = "</DataArray>\n";
+
+}  // namespace
+
+std::string snapshotExtent() {
     const std::string last = std::to_string(GRID_SIZE - 1);
-    const std::string extent = "0 " + last + " 0 " + last + " 0 " + std::to_string(NUM_LAYERS - 1);
-    std::string text =
+    return "0 " + last + " 0 " + last + " 0 " + std::to_string(NUM_LAYERS - 1);
+}
+
+const std::string& snapshotHead() {
+    static const std::string head =
         "<?xml version=\"1.0\"?>\n"
         "<VTKFile type=\"ImageData\" version=\"1.0\" byte_order=\"LittleEndian\" header_type=\"UInt32\">\n"
-        "  <ImageData WholeExtent=\"" + extent + "\" Origin=\"0 0 0\" Spacing=\"1 1 1\">\n"
-        "    <Piece Extent=\"" + extent + "\">\n"
-        "      <PointData Scalars=\"" + SNAPSHOT_ARRAYS[SNAPSHOT_INTENSITY].name + "\">\n";
-    for (int i = 0; i < SNAPSHOT_ARRAYS_COUNT; ++i) text += dataArray(SNAPSHOT_ARRAYS[i], snapshotBlockOffset(i));
-    text +=
-        "      </PointData>\n"
-        "    </Piece>\n"
-        "  </ImageData>\n"
-        "  <AppendedData encoding=\"raw\">\n"
-        "   _";
+        "  <ImageData WholeExtent=\"" + snapshotExtent() + "\" Origin=\"0 0 0\" Spacing=\"1 1 1\">\n";
+    return head;
+}
+
+const std::string& snapshotArraysText() {
+    static const std::string text = [] {
+        std::string arrays = "    <Piece Extent=\"" + snapshotExtent() + "\">\n"
+                             "      <PointData Scalars=\"" + SNAPSHOT_ARRAYS[SNAPSHOT_INTENSITY].name + "\">\n";
+        for (int i = 0; i < SNAPSHOT_ARRAYS_COUNT; ++i) arrays += dataArray(SNAPSHOT_ARRAYS[i], snapshotBlockOffset(i));
+        return arrays +
+               "      </PointData>\n"
+               "    </Piece>\n"
+               "  </ImageData>\n"
+               "  <AppendedData encoding=\"raw\">\n"
+               "   _";
+    }();
     return text;
 }
 
-constexpr char SNAPSHOT_TRAILER[] = "\n  </AppendedData>\n</VTKFile>\n";
+const SnapshotFieldLine SNAPSHOT_FIELD_LINES[SNAPSHOT_FIELDS_COUNT] = {
+    {"      <DataArray type=\"Float64\" Name=\"TimeValue\" NumberOfTuples=\"1\" format=\"ascii\">", FIELD_SUFFIX},
+    {"      <DataArray type=\"Float32\" Name=\"tau\" NumberOfTuples=\"1\" format=\"ascii\">", FIELD_SUFFIX},
+    {"      <DataArray type=\"Float32\" Name=\"spacing\" NumberOfTuples=\"1\" format=\"ascii\">", FIELD_SUFFIX},
+    {"      <DataArray type=\"Int32\" Name=\"source_cell\" NumberOfComponents=\"3\" ComponentName0=\"column\" "
+     "ComponentName1=\"row\" ComponentName2=\"layer\" NumberOfTuples=\"1\" format=\"ascii\">",
+     FIELD_SUFFIX},
+    {"      <DataArray type=\"Float32\" Name=\"source_value\" NumberOfTuples=\"1\" format=\"ascii\">", FIELD_SUFFIX},
+    {"      <DataArray type=\"Int32\" Name=\"layers\" NumberOfTuples=\"1\" format=\"ascii\">", FIELD_SUFFIX},
+    {"      <Array type=\"String\" Name=\"program\" NumberOfTuples=\"1\" format=\"ascii\">", "</Array>\n"},
+};
+
+// The shortest of printf's "%.Ng" (N from 1 to 9, and 9 digits always
+// suffice) that strtof reads back as the same float; the exponent, where
+// there is one, with at least two digits and no more, as C prescribes (some
+// C libraries write three).
+std::string snapshotFloatText(float value) {
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) break;
+    }
+    std::string out = text;
+    const size_t exponent = out.find('e');
+    if (exponent != std::string::npos) {
+        const size_t digits = exponent + 2;  // after the sign
+        while (out.size() - digits > 2 && out[digits] == '0') out.erase(digits, 1);
+    }
+    return out;
+}
+
+std::string snapshotStringText(const std::string& text) {
+    std::string codes;
+    for (const char c : text) codes += std::to_string(static_cast<unsigned char>(c)) + ' ';
+    return codes + '0';
+}
+
+std::string snapshotFieldData(const SnapshotDescription& description, const std::string& program) {
+    const RunParameters& p = description.parameters;
+    const std::string values[SNAPSHOT_FIELDS_COUNT] = {
+        std::to_string(description.step),
+        snapshotFloatText(p.tau),
+        snapshotFloatText(p.spacing),
+        std::to_string(p.sourceX) + ' ' + std::to_string(p.sourceY) + ' ' + std::to_string(p.sourceLayer),
+        snapshotFloatText(p.sourceValue),
+        std::to_string(NUM_LAYERS),
+        snapshotStringText(program),
+    };
+    std::string text = FIELD_DATA_START;
+    for (int i = 0; i < SNAPSHOT_FIELDS_COUNT; ++i)
+        text += SNAPSHOT_FIELD_LINES[i].prefix + values[i] + SNAPSHOT_FIELD_LINES[i].suffix;
+    return text + FIELD_DATA_END;
+}
+
+const std::string& snapshotProgram() {
+    static const std::string program = "latticeview " LBM_VERSION;
+    return program;
+}
+
+namespace {
 
 constexpr char COLLECTION_HEADER[] =
     "<?xml version=\"1.0\"?>\n"
@@ -63,11 +139,18 @@ constexpr char COLLECTION_TRAILER[] =
 
 }  // namespace
 
-void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file) {
-    static const std::string header = snapshotHeader();
-    file.resize(header.size() + SNAPSHOT_APPENDED_BYTES + sizeof SNAPSHOT_TRAILER - 1);
-    unsigned char* const appended = file.data() + header.size();
-    std::memcpy(file.data(), header.data(), header.size());
+namespace {
+
+// The file with the field data `fields` (empty for none).
+void encode(const Lattice& lattice, const std::string& fields, std::vector<unsigned char>& file) {
+    const std::string& head = snapshotHead();
+    const std::string& arrays = snapshotArraysText();
+    const size_t textBytes = head.size() + fields.size() + arrays.size();
+    file.resize(textBytes + SNAPSHOT_APPENDED_BYTES + sizeof SNAPSHOT_TRAILER - 1);
+    std::memcpy(file.data(), head.data(), head.size());
+    std::memcpy(file.data() + head.size(), fields.data(), fields.size());
+    std::memcpy(file.data() + head.size() + fields.size(), arrays.data(), arrays.size());
+    unsigned char* const appended = file.data() + textBytes;
     std::memcpy(appended + SNAPSHOT_APPENDED_BYTES, SNAPSHOT_TRAILER, sizeof SNAPSHOT_TRAILER - 1);
 
     // The blocks, each after its size; filled in one pass over the cells.
@@ -94,6 +177,16 @@ void encodeSnapshot(const Lattice& lattice, std::vector<unsigned char>& file) {
             *source++ = cell->isSource ? 1 : 0;
         }
     }
+}
+
+}  // namespace
+
+void encodeSnapshot(const Lattice& lattice, const SnapshotDescription& description, std::vector<unsigned char>& file) {
+    encode(lattice, snapshotFieldData(description, snapshotProgram()), file);
+}
+
+void encodeSnapshotAsRead(const Lattice& lattice, const SnapshotReading& reading, std::vector<unsigned char>& file) {
+    encode(lattice, reading.hasFieldData ? snapshotFieldData(reading.description, reading.program) : "", file);
 }
 
 std::string snapshotFileName(long step) {

@@ -4,11 +4,15 @@
 // never on the machine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "cell.h"
 #include "lattice.h"
+#include "snapshot_format.h"
 
 // One point per cell, x (column) fastest, then y (row), then z (layer): the
 // order of the cells in the layers. Points are 1 apart, from the origin.
@@ -74,4 +78,63 @@ inline unsigned char* putUInt32(unsigned char* out, uint32_t value) {
     out[2] = static_cast<unsigned char>(value >> 16);
     out[3] = static_cast<unsigned char>(value >> 24);
     return out + 4;
+}
+
+inline uint32_t getUInt32(const unsigned char* in) {
+    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
+           static_cast<uint32_t>(in[3]) << 24;
+}
+
+// The text of a file, in the order of the file: the head (the XML
+// declaration, the VTKFile and ImageData elements), the field data, the
+// arrays (from the Piece to the "_" that starts the appended data), and the
+// trailer after the appended data. A snapshot written before the field data
+// has none of it.
+const std::string& snapshotHead();
+const std::string& snapshotArraysText();
+constexpr char SNAPSHOT_TRAILER[] = "\n  </AppendedData>\n</VTKFile>\n";
+// "0 49 0 49 0 0": the extent of the points, x, y and z.
+std::string snapshotExtent();
+
+// The field data: one array per line, each line a prefix, the value's text,
+// and a suffix. Every value is written in one way only, which the reader
+// requires: the step and the integers in decimal without leading zeros,
+// each float as the shortest decimal that C's strtof reads back as the same
+// float, the program's text as VTK writes a string (its characters' codes,
+// then 0).
+enum SnapshotField {
+    FIELD_TIME_VALUE,    // the step, which ParaView takes as the file's time
+    FIELD_TAU,
+    FIELD_SPACING,
+    FIELD_SOURCE_CELL,   // column, row, layer
+    FIELD_SOURCE_VALUE,
+    FIELD_LAYERS,
+    FIELD_PROGRAM,       // "latticeview VERSION"
+    SNAPSHOT_FIELDS_COUNT
+};
+struct SnapshotFieldLine {
+    const char* prefix;
+    const char* suffix;
+};
+extern const SnapshotFieldLine SNAPSHOT_FIELD_LINES[SNAPSHOT_FIELDS_COUNT];
+constexpr char FIELD_DATA_START[] = "    <FieldData>\n";
+constexpr char FIELD_DATA_END[] = "    </FieldData>\n";
+
+// The values' texts.
+std::string snapshotFloatText(float value);
+std::string snapshotStringText(const std::string& text);
+// The whole field data of a snapshot of `description`, written by `program`.
+std::string snapshotFieldData(const SnapshotDescription& description, const std::string& program);
+
+// The program's text in the field data of the snapshots this build writes.
+const std::string& snapshotProgram();
+// The snapshot of `lattice` as the file that `reading` read was written:
+// with its step, parameters and program, or without field data. A file that
+// readSnapshot accepts is this of the lattice restored from it.
+void encodeSnapshotAsRead(const Lattice& lattice, const SnapshotReading& reading, std::vector<unsigned char>& file);
+// Characters a program's text may hold, and how many.
+constexpr size_t SNAPSHOT_PROGRAM_MAX = 64;
+inline bool snapshotProgramCharacter(int c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ' || c == '.' ||
+           c == '-' || c == '+' || c == '~' || c == '_';
 }

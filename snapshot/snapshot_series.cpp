@@ -16,11 +16,11 @@ SnapshotSeries::SnapshotSeries(std::string directory) : directory_(std::move(dir
 SnapshotSeries::SnapshotSeries(std::string directory, uint64_t nameSeed)
     : directory_(std::move(directory), CONTENTS, nameSeed) {}
 
-bool SnapshotSeries::write(const Lattice& lattice, long step) {
-    encodeSnapshot(lattice, buffer_);
-    if (!directory_.writeFile(snapshotFileName(step), buffer_.data(), buffer_.size())) return false;
+bool SnapshotSeries::write(const Lattice& lattice, const SnapshotDescription& description) {
+    encodeSnapshot(lattice, description, buffer_);
+    if (!directory_.writeFile(snapshotFileName(description.step), buffer_.data(), buffer_.size())) return false;
 
-    entries_ += collectionEntry(step);
+    entries_ += collectionEntry(description.step);
     ++written_;
     constexpr std::chrono::seconds COLLECTION_INTERVAL{1};
     if (listed_ > 0 && std::chrono::steady_clock::now() - collectionTime_ < COLLECTION_INTERVAL) return true;

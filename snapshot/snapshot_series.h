@@ -9,6 +9,7 @@
 
 #include "lattice.h"
 #include "output_directory.h"
+#include "snapshot_format.h"
 
 // Each snapshot and the collection are written as OutputDirectory writes a
 // file: under its final name only when it is complete. The collection lists
@@ -28,10 +29,10 @@ public:
     // OutputDirectory::open() does; errors() says why it could not.
     bool open() { return directory_.open(); }
 
-    // Writes the lattice as the snapshot of `step`, and the collection when it
-    // is due. False on a failure of either, with no temporary file left
+    // Writes the lattice as the snapshot that `description` describes (its
+    // step names it), and the collection when it is due. False on a failure of either, with no temporary file left
     // behind; errors() names the file and the reason.
-    bool write(const Lattice& lattice, long step);
+    bool write(const Lattice& lattice, const SnapshotDescription& description);
 
     // Writes the collection of every snapshot written, unless the last one
     // written or tried already lists them all: at the end of a run, and after

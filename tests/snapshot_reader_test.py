@@ -2,7 +2,9 @@
 
 Runs `lbm_trace --vtk DIR --every 40 145` and compares every snapshot, as VTK
 reads it, bit for bit with the lattice's fields dumped by snapshot_dump at the
-same steps (every NaN written as 0xFFC00000). Checks the collection too.
+same steps (every NaN written as 0xFFC00000). Checks the collection too, and
+the field data that says how each snapshot was made: VTK's reader gives the
+step as the file's time, and the parameters of the run.
 
 usage: python3 snapshot_reader_test.py LBM_TRACE SNAPSHOT_DUMP
 Exits with 77 (skipped) where Python has no VTK module.
@@ -32,6 +34,18 @@ ARRAYS = [  # name, VTK type, components
     ("speed", vtk.VTK_FLOAT, 1),
     ("f", vtk.VTK_FLOAT, DIRECTIONS),
     ("source", vtk.VTK_UNSIGNED_CHAR, 1),
+]
+
+# The field data of a snapshot of the start-up run: name, VTK type, values
+# (the step's is TimeValue).
+FIELDS = [
+    ("TimeValue", vtk.VTK_DOUBLE, None),
+    ("tau", vtk.VTK_FLOAT, [0.56]),
+    ("spacing", vtk.VTK_FLOAT, [0.5]),
+    ("source_cell", vtk.VTK_INT, [49, 49, 0]),
+    ("source_value", vtk.VTK_FLOAT, [0.42]),
+    ("layers", vtk.VTK_INT, None),
+    ("program", vtk.VTK_STRING, None),
 ]
 
 failures = []
@@ -66,14 +80,44 @@ def read_dump(path):
 
 
 def read_snapshot(path):
-    """The image VTK's XML reader makes of a .vti file, and its error messages."""
+    """VTK's XML reader of a .vti file, the image it makes, and its error messages."""
     errors = []
     reader = vtk.vtkXMLImageDataReader()
     reader.AddObserver("ErrorEvent", lambda caller, event: errors.append(event))
     reader.GetExecutive().AddObserver("ErrorEvent", lambda caller, event: errors.append(event))
     reader.SetFileName(path)
     reader.Update()
-    return reader.GetOutput(), errors
+    return reader, reader.GetOutput(), errors
+
+
+def float32(value):
+    """The float nearest a decimal, as the program reads one."""
+    return struct.unpack("=f", struct.pack("=f", value))[0]
+
+
+def check_field_data(name, reader, image, step, layers):
+    """The field data says the step (ParaView's time) and the run's parameters."""
+    times = reader.GetOutputInformation(0).Get(vtk.vtkStreamingDemandDrivenPipeline.TIME_STEPS())
+    check(times == (float(step),), "%s: VTK's reader gives step %d as the file's time (got %s)" % (name, step, times))
+    fields = image.GetFieldData()
+    found = [(fields.GetAbstractArray(i).GetName(), fields.GetAbstractArray(i).GetDataType())
+             for i in range(fields.GetNumberOfArrays())]
+    check(found == [(field, kind) for field, kind, _ in FIELDS],
+          "%s has the field data %s (got %s)" % (name, [field for field, _, _ in FIELDS], found))
+    values = {}
+    for field, _, _ in FIELDS:
+        array = fields.GetAbstractArray(field)
+        if array is not None:
+            values[field] = [array.GetVariantValue(i).ToDouble() if field != "program" else
+                             array.GetVariantValue(i).ToString() for i in range(array.GetNumberOfValues())]
+    expected = {field: [float32(v) if kind == vtk.VTK_FLOAT else v for v in wanted]
+                for field, kind, wanted in FIELDS if wanted is not None}
+    expected["TimeValue"] = [step]
+    expected["layers"] = [layers]
+    check(all(values.get(field) == wanted for field, wanted in expected.items()),
+          "%s: the field data holds %s (got %s)" % (name, expected, values))
+    program = values.get("program", [""])[0]
+    check(program.startswith("latticeview "), "%s: the program is latticeview and its version (got %r)" % (name, program))
 
 
 def array_words(array):
@@ -106,8 +150,9 @@ def main():
         seen = set()
         for step, name in zip(SNAPSHOT_STEPS, names):
             expected, layers = read_dump(os.path.join(work, "dump_%06d.bin" % step))
-            image, errors = read_snapshot(os.path.join(snapshots, name))
+            reader, image, errors = read_snapshot(os.path.join(snapshots, name))
             check(not errors, "%s reads without errors" % name)
+            check_field_data(name, reader, image, step, layers)
             check(image.GetDimensions() == (GRID, GRID, layers) and image.GetSpacing() == (1.0, 1.0, 1.0)
                   and image.GetOrigin() == (0.0, 0.0, 0.0),
                   "%s: %s points, spacing %s, origin %s" % (name, image.GetDimensions(), image.GetSpacing(),

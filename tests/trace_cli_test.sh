@@ -4,20 +4,26 @@
 # cannot be written, links planted in a shared directory (by another user too),
 # runs sharing a directory, runs interrupted by a signal, and arguments that
 # could drive a terminal; its pictures, against the window's reference
-# pictures, or, in a build that cannot draw them, the refusal.
-# usage: trace_cli_test.sh LBM_TRACE
+# pictures, or, in a build that cannot draw them, the refusal. The parameters
+# of a run, and snapshots to resume that are not ones, damaged, or not files.
+# usage: trace_cli_test.sh LBM_TRACE [LBM_TRACE_LAYERS2]
+# (LBM_TRACE_LAYERS2: lbm_trace built for two layers.)
 # Environment:
 #   LBM_TRACE_PICTURES  0 where this build of lbm_trace cannot draw pictures
 #   LBM_REFERENCE_PICTURES  optional: the window's reference pictures
 #                       (tests/gui/reference), which the frames of a
-#                       one-layer lbm_trace are compared with
-#   LBM_TRACE_LAYERS2   optional: lbm_trace built for two layers, whose
-#                       pictures are compared with the window's too
+#                       one-layer lbm_trace (and of the two-layer one) are
+#                       compared with
 set -u
 LBM_TRACE=${1:?path of lbm_trace}
+LBM_TRACE_LAYERS2=${2:-}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 . "$(dirname "$0")/../scripts/shell_helpers.sh"
+# The reports of the first 2 and 20 steps, from start-up.
+PROBE_GOLDEN=$WORK/probe.txt
+"$LBM_TRACE" 2 >"$PROBE_GOLDEN"
+"$LBM_TRACE" 20 >"$WORK/reference20.out"
 
 "$LBM_TRACE" 20 >/dev/full 2>"$WORK/full.err"
 status=$?
@@ -37,13 +43,147 @@ check "... with the usage message and no report" eval 'grep -q "^usage: " "$WORK
 check "the options come in any order, as '--vtk DIR' or '--vtk=DIR'" \
     eval '[ "$(ls "$WORK/order1")" = "$(printf "lattice.pvd\nlattice_000000.vti\nlattice_000002.vti\nlattice_000003.vti")" ] &&
           diff -r "$WORK/order1" "$WORK/order2" >/dev/null'
-for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5" "--pictures" "--size 8x6 5"; do
+for arguments in "--every 0" "--vtk" "--every 2x 5" "-v 5" "5 6" "--every -1 5" "--tau 0" "--tau -0.5" "--tau nan" \
+    "--tau 1e-39" "--tau 1e39" "--tau=0.6x" "--spacing 0" "--spacing inf" "--source 50,0" "--source 1,2,1000" \
+    "--source 1,2,0,0" "--source 1," "--source -1,2" "--source-value nan" "--pictures" "--size 8x6 5" "--source-value 4e38" \
+    "--resume $WORK/any.vti --source 1,1" "--resume $WORK/any.vti --source-value 1" "--resume="; do
     # shellcheck disable=SC2086
     "$LBM_TRACE" $arguments >"$WORK/bad.out" 2>"$WORK/bad.err"
     status=$?
     check "'$arguments' is refused with status 2 (got $status), the usage message and no report" \
         eval '[ "$status" -eq 2 ] && grep -q "^usage: lbm_trace " "$WORK/bad.err" && [ ! -s "$WORK/bad.out" ]'
 done
+# The parameters: their start-up values given change no byte; either form of
+# an option gives the same run; a refused value is named with its option.
+"$LBM_TRACE" --tau 0.56 --spacing 0.5 --source 49,49,0 --source-value 0.42 2 >"$WORK/defaults.out"
+"$LBM_TRACE" --tau=0.7 --source=3,9 --source-value=-1e3 --spacing=0.25 20 >"$WORK/equals.out"
+"$LBM_TRACE" 20 --source-value -1000 --spacing .25 --tau 0.7 --source 3,9,0 >"$WORK/spaced.out"
+check "the start-up values as options print the start-up reports; '--opt=V' and '--opt V' run alike, other values otherwise" \
+    eval 'cmp -s "$WORK/defaults.out" "$PROBE_GOLDEN" && cmp -s "$WORK/equals.out" "$WORK/spaced.out" &&
+          ! head -c "$(wc -c <"$WORK/spaced.out")" "$WORK/reference20.out" | cmp -s - "$WORK/spaced.out"'
+"$LBM_TRACE" --tau 0 >/dev/null 2>"$WORK/tau.err"
+check "a refused tau names the option and says what it takes" \
+    grep -qx "lbm_trace: invalid relaxation time '0' for '--tau' (a finite number greater than 0, whose reciprocal is a finite float)" "$WORK/tau.err"
+
+# The parameter study of docs/snapshots.md: the first step whose report shows
+# inf, for several tau at once. (0.56 is the start-up run: inf from step 140.)
+first_inf() {  # TAU
+    "$LBM_TRACE" --tau "$1" 2000 | awk -v tau="$1" '/inf/ { print tau, int((NR - 1) / 11) + 1; exit }'
+}
+export -f first_inf
+export LBM_TRACE
+study=$(printf '%s\n' 0.56 0.3 1 | xargs -P 3 -n 1 bash -c 'first_inf "$1"' _ | sort -n)
+check "the parameter study finds inf first at steps 88, 140 and 219 for tau 0.3, 0.56 and 1 (got $(echo $study))" \
+    [ "$study" = "$(printf '0.3 88\n0.56 140\n1 219')" ]
+
+# Resuming. The parameters come from the snapshot: a run with others,
+# resumed at step 10, goes on as the uninterrupted run; one given with
+# --resume takes their place from that step on, and the snapshots say it.
+OTHERS=(--tau 0.7 --spacing 0.25 --source 10,20 --source-value 2)
+"$LBM_TRACE" "${OTHERS[@]}" --vtk "$WORK/others" --every 10 20 >"$WORK/others.out"
+"$LBM_TRACE" --resume "$WORK/others/lattice_000010.vti" --vtk "$WORK/others_resumed" 10 >"$WORK/others_resumed.out"
+"$LBM_TRACE" --tau 0.6 --vtk "$WORK/tau06" --every 10 20 >"$WORK/tau06.out"
+"$LBM_TRACE" --vtk "$WORK/startup" --every 10 20 >/dev/null
+"$LBM_TRACE" --resume "$WORK/startup/lattice_000000.vti" --tau 0.6 --vtk "$WORK/tau06_resumed" --every 10 20 >"$WORK/tau06_resumed.out"
+check "a run with other parameters resumed at step 10 goes on as it did, with its parameters; --tau given with --resume at step 0 runs as --tau from start-up" \
+    eval 'tail -n 110 "$WORK/others.out" | cmp -s - "$WORK/others_resumed.out" &&
+          cmp -s "$WORK/others/lattice_000020.vti" "$WORK/others_resumed/lattice_000020.vti" &&
+          grep -q "Name=\"source_cell\".*>10 20 0</DataArray>" "$WORK/others_resumed/lattice_000020.vti" &&
+          cmp -s "$WORK/tau06.out" "$WORK/tau06_resumed.out" && diff -r "$WORK/tau06" "$WORK/tau06_resumed" >/dev/null &&
+          grep -q "Name=\"tau\".*>0.6</DataArray>" "$WORK/tau06_resumed/lattice_000000.vti"'
+
+# A resume reads every float and the step of the file: one float changed (the
+# intensity of probe cell 0, column 0 of row 9) changes the next report, and a
+# step off by one gives other snapshots.
+SNAP=$WORK/startup/lattice_000010.vti
+arrays=$(($(grep -abo '   _' "$SNAP" | head -n 1 | cut -d: -f1) + 4))  # the appended data's first byte
+put_bytes() {  # FILE OFFSET OCTAL-ESCAPES: overwrites bytes in place
+    printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+cp "$SNAP" "$WORK/changed_float.vti"
+put_bytes "$WORK/changed_float.vti" $((arrays + 4 + 4 * 9 * 50)) '\000\000\200\077'  # 1.0f
+cp "$SNAP" "$WORK/changed_step.vti"
+put_bytes "$WORK/changed_step.vti" $(($(grep -abo 'format="ascii">10<' "$SNAP" | cut -d: -f1) + 16)) '1'
+"$LBM_TRACE" --resume "$SNAP" --vtk "$WORK/unchanged" 10 >"$WORK/unchanged.out"
+"$LBM_TRACE" --resume "$WORK/changed_float.vti" 1 >"$WORK/changed_float.out"
+"$LBM_TRACE" --resume "$WORK/changed_step.vti" --vtk "$WORK/changed_step" 9 >/dev/null
+check "the file as written resumes exactly; with one float changed the next report differs; with the step off by one the snapshots differ" \
+    eval 'tail -n 110 "$WORK/reference20.out" | cmp -s - "$WORK/unchanged.out" &&
+          cmp -s "$WORK/unchanged/lattice_000020.vti" "$WORK/startup/lattice_000020.vti" &&
+          ! head -n 11 "$WORK/unchanged.out" | cmp -s - "$WORK/changed_float.out" &&
+          [ -f "$WORK/changed_step/lattice_000020.vti" ] &&
+          ! cmp -s "$WORK/changed_step/lattice_000020.vti" "$WORK/startup/lattice_000020.vti"'
+
+# A snapshot written before snapshots had field data: the step from its name,
+# the start-up parameters. Under another name it cannot say its step.
+mkdir "$WORK/old"
+sed '/^    <FieldData>$/,/^    <\/FieldData>$/d' "$SNAP" >"$WORK/old/lattice_000010.vti"
+"$LBM_TRACE" --resume "$WORK/old/lattice_000010.vti" --vtk "$WORK/old_resumed" 10 >"$WORK/old.out"
+check "a snapshot without field data resumes at the step of its name, with the start-up parameters" \
+    eval 'cmp -s "$WORK/old.out" "$WORK/unchanged.out" && diff -r "$WORK/unchanged" "$WORK/old_resumed" >/dev/null'
+
+# What is not a snapshot of this lattice, or not a file, is refused before
+# any report: status 1, one line saying why.
+refused() {  # WHAT FILE MESSAGE (a regular expression, after "lbm_trace: ")
+    local message=$3
+    timeout 10 "$LBM_TRACE" --resume "$2" 5 >"$WORK/refused.out" 2>"$WORK/refused.err"
+    local status=$?
+    check "$1: refused with status 1 (got $status), no report, one line: $message" \
+        eval '[ "$status" -eq 1 ] && [ ! -s "$WORK/refused.out" ] && [ "$(wc -l <"$WORK/refused.err")" -eq 1 ] &&
+              grep -qx "lbm_trace: $message" "$WORK/refused.err"'
+}
+damaged() {  # WHAT REASON COMMAND...: refused() on a copy of SNAP made by COMMAND (which writes to stdout)
+    local what=$1 reason=$2
+    shift 2
+    "$@" <"$SNAP" >"$WORK/damaged.vti"
+    refused "$what" "$WORK/damaged.vti" "'$WORK/damaged.vti' is not a latticeview snapshot: $reason"
+}
+size=$(wc -c <"$SNAP")
+damaged "truncated" "it is truncated: $((size - 1)) bytes, a snapshot with this text has $size" head -c -1
+damaged "extended" "it goes on after its end: $((size + 1)) bytes, a snapshot with this text has $size" \
+    sed '$s/$/\n/'
+damaged "big-endian" "it is a VTK file of byte order 'BigEndian', a snapshot's is 'LittleEndian'" \
+    sed '2s/LittleEndian/BigEndian/'
+damaged "64-bit block headers" "it is a VTK file of header type 'UInt64', a snapshot's is 'UInt32'" \
+    sed '2s/UInt32/UInt64/'
+damaged "another size" "it is a lattice of 100 x 100 cells in 1 layers, this program's is 50 x 50 in 1" \
+    sed '3s/0 49 0 49/0 99 0 99/'
+damaged "not well formed" "its ImageData element .* is not a snapshot's" sed '3s/>$//'
+damaged "another array layout" "another array layout: line .*" sed 's/Name="density"/Name="pressure"/'
+cp "$SNAP" "$WORK/huge.vti"
+put_bytes "$WORK/huge.vti" $((arrays + 3 * (4 + 10000))) '\377\377\377\377'
+refused "a huge declared size" "$WORK/huge.vti" \
+    "'$WORK/huge.vti' is not a latticeview snapshot: its array 'f' declares 4294967295 bytes, this lattice's has 190000"
+if [ -n "$LBM_TRACE_LAYERS2" ]; then
+    "$LBM_TRACE_LAYERS2" --vtk "$WORK/layers2" 0 >/dev/null
+    refused "a snapshot of two layers" "$WORK/layers2/lattice_000000.vti" \
+        "'$WORK/layers2/lattice_000000.vti' is not a latticeview snapshot: it is a lattice of 50 x 50 cells in 2 layers, this program's is 50 x 50 in 1"
+fi
+sed '/^    <FieldData>$/,/^    <\/FieldData>$/d' "$SNAP" >"$WORK/old/renamed.vti"
+refused "a snapshot without field data, renamed" "$WORK/old/renamed.vti" \
+    "'$WORK/old/renamed.vti' is not a latticeview snapshot: it has no field data, .* the name '$WORK/old/renamed.vti' is not one"
+cp "$SNAP" "$WORK/large.vti" && truncate -s 1M "$WORK/large.vti"
+refused "a large file" "$WORK/large.vti" \
+    "'$WORK/large.vti' is not a latticeview snapshot: it is larger than a snapshot of this lattice can be (1048576 bytes, at most [0-9]*)"
+refused "a directory" "$WORK/startup" "'$WORK/startup' is not a latticeview snapshot: it is a directory"
+mkfifo "$WORK/fifo"
+refused "a FIFO without a writer" "$WORK/fifo" "'$WORK/fifo' is not a latticeview snapshot: it is a FIFO (named pipe)"
+refused "a device" /dev/zero "'/dev/zero' is not a latticeview snapshot: it is a device"
+refused "a missing file" "$WORK/missing.vti" "cannot read '$WORK/missing.vti': No such file or directory"
+cp "$SNAP" "$WORK/unreadable.vti" && chmod 000 "$WORK/unreadable.vti"
+if [ "$(id -u)" -ne 0 ]; then
+    refused "an unreadable file" "$WORK/unreadable.vti" "cannot read '$WORK/unreadable.vti': Permission denied"
+elif command -v setpriv >/dev/null; then
+    chmod 711 "$WORK"
+    setpriv --reuid=65534 --regid=65534 --clear-groups -- "$LBM_TRACE" --resume "$WORK/unreadable.vti" 5 \
+        >"$WORK/refused.out" 2>"$WORK/refused.err"
+    status=$?
+    check "an unreadable file: refused with status 1 (got $status), no report, the reason" \
+        eval '[ "$status" -eq 1 ] && [ ! -s "$WORK/refused.out" ] &&
+              grep -qx "lbm_trace: cannot read '"'"'$WORK/unreadable.vti'"'"': Permission denied" "$WORK/refused.err"'
+    chmod 700 "$WORK"
+fi
+
 # An argument echoed in a message is quoted, its control characters shown as
 # escapes: it cannot drive the terminal that shows the message.
 "$LBM_TRACE" $'\e[31mX' 2>"$WORK/escape.err"
@@ -59,7 +199,7 @@ check "arguments with control characters: status 2 then 1 (got $status, $status2
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?
 check "--help prints the usage on standard output, with status 0 (got $status)" \
-    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--vtk DIR\] \[--pictures DIR .*\] \[--every K\] \[N\]" "$WORK/help.out"'
+    eval '[ "$status" -eq 0 ] && grep -q "^Usage: lbm_trace \[--resume FILE\] \[--vtk DIR\] \[--pictures DIR \[--size WxH\]" "$WORK/help.out"'
 check "--version prints the program, the package and a version" \
     eval '"$LBM_TRACE" --version | grep -qx "lbm_trace (latticeview) [0-9][0-9.]*"'
 
@@ -78,8 +218,6 @@ file_failure() {  # OPTION NAME REASON LINES DIR STEPS [LIMIT]: lbm_trace OPTION
     check "$name: standard output holds the reports printed before the failure ($lines lines), whole" \
         eval 'head -n "$lines" "$PROBE_GOLDEN" | cmp -s - "$WORK/$name.out"'
 }
-PROBE_GOLDEN=$WORK/probe.txt
-"$LBM_TRACE" 2 >"$PROBE_GOLDEN"
 
 snapshot_failure missing_parent "No such file or directory" 0 "$WORK/missing/snapshots" 2
 touch "$WORK/regular"
@@ -288,9 +426,9 @@ else
     check "orbited at step 0 and zoomed out at step 60: the window's pictures" \
         eval 'as_window "$WORK/orbited/frame_000000.png" dragged && as_window "$WORK/zoomed/frame_000060.png" zoomed'
     check "--size 640x480, orbited: the window's picture at that size" as_window "$WORK/resized/frame_000000.png" resized
-    if [ -n "${LBM_TRACE_LAYERS2:-}" ]; then
-        "$LBM_TRACE_LAYERS2" --pictures "$WORK/layers2" --every 60 60 >/dev/null
-        check "two layers after 60 steps: the window's picture" as_window "$WORK/layers2/frame_000060.png" layers2
+    if [ -n "$LBM_TRACE_LAYERS2" ]; then
+        "$LBM_TRACE_LAYERS2" --pictures "$WORK/layers2_frames" --every 60 60 >/dev/null
+        check "two layers after 60 steps: the window's picture" as_window "$WORK/layers2_frames/frame_000060.png" layers2
     fi
 fi
 

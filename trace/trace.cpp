@@ -32,21 +32,27 @@ TraceOutcome runTrace(const TraceRequest& request) {
 #endif
     // The files of one step: false when one could not be written.
     const auto writeFiles = [&](const Lattice& lattice, long step) {
-        if (snapshots && !snapshots->write(lattice, step)) return false;
+        if (snapshots && !snapshots->write(lattice, SnapshotDescription{step, request.parameters})) return false;
 #ifdef LBM_TRACE_PICTURES
         if (frames && !frames->write(lattice, step)) return false;
 #endif
         return true;
     };
 
-    const auto lattice = makeStartupLattice();
-    bool failed = !stopRequested() && !writeFiles(*lattice, 0);
+    std::unique_ptr<Lattice> built;
+    if (request.lattice == nullptr) built = makeLattice(request.parameters);
+    Lattice& lattice = request.lattice != nullptr ? *request.lattice : *built;
+
+    const long first = request.firstStep;
+    bool failed = !stopRequested() && !writeFiles(lattice, first);
     // Once a report cannot be written, the rest would be lost too; so would
-    // the files after a failed one.
+    // the files after a failed one. (The caller keeps first + steps within a
+    // long.)
     for (long done = 1; done <= request.steps && !failed && !probeReportLost() && !stopRequested(); ++done) {
-        lattice->step();
-        if ((done % request.every == 0 || done == request.steps) && !stopRequested())
-            failed = !writeFiles(*lattice, done);
+        lattice.step();
+        const long step = first + done;
+        if ((step % request.every == 0 || done == request.steps) && !stopRequested())
+            failed = !writeFiles(lattice, step);
     }
     if (snapshots) {
         snapshots->finish();

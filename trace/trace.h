@@ -1,5 +1,5 @@
-// The run of lbm_trace: the lattice from start-up, its probe reports and, on
-// request, its snapshots and its pictures.
+// The run of lbm_trace: the lattice from start-up or from a snapshot, its
+// probe reports and, on request, its snapshots and its pictures.
 #pragma once
 
 #include <csignal>
@@ -17,14 +17,26 @@ constexpr bool TRACE_DRAWS_PICTURES = true;
 #else
 constexpr bool TRACE_DRAWS_PICTURES = false;
 #endif
+#include "run_parameters.h"
 
 // Steps of a run when none are asked for.
 constexpr long DEFAULT_TRACE_STEPS = 150;
 
+class Lattice;
+
 struct TraceRequest {
     long steps = DEFAULT_TRACE_STEPS;
-    // With a directory, a snapshot at start-up, after every `every`-th step
-    // and after the last one, then the collection; without, none.
+    // The lattice's tau and spacing and its source, the start-up values by
+    // default; the snapshots record them.
+    RunParameters parameters;
+    // A lattice to continue, at step `firstStep`, built with `parameters`'
+    // tau and spacing; when null, the run builds and loads one from
+    // `parameters` at step 0.
+    Lattice* lattice = nullptr;
+    long firstStep = 0;
+    // With a directory, a snapshot at the first step, after every step whose
+    // number is a multiple of `every` and after the last one, then the
+    // collection; without, none.
     std::optional<std::string> snapshotDirectory;
     // With a directory (where TRACE_DRAWS_PICTURES), the window's picture of
     // the lattice at the same steps, as a PNG file of pictureWidth x
@@ -52,9 +64,10 @@ struct TraceOutcome {
     bool succeeded() const { return !reportLost && snapshotFailures.empty() && pictureFailures.empty(); }
 };
 
-// Builds the lattice as the program does at start-up and runs the steps, each
-// printing its probe report. Stops at the first report that cannot be
-// written, at the first snapshot or picture that cannot, and when `stop` is
-// set: no new file is begun from then on, and the collection is written
-// listing every snapshot completed.
+// Builds the lattice as the program does at start-up (with the request's
+// parameters), or takes the one given, and runs the steps, each printing its
+// probe report. Stops at the first report that cannot be written, at the
+// first snapshot or picture that cannot, and when `stop` is set: no new file
+// is begun from then on, and the collection is written listing every
+// snapshot completed.
 TraceOutcome runTrace(const TraceRequest& request);

@@ -1,18 +1,29 @@
 // lbm_trace: prints the probe reports of the first N steps from the program's
 // start-up state (default 150), exactly as pressing `f` N times does, and on
 // request writes snapshots of the whole lattice for ParaView or VTK, and the
-// window's pictures of it as PNG files.
+// window's pictures of it as PNG files; or continues a lattice saved in a
+// snapshot.
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "bounded_file.h"
 #include "camera.h"
 #include "lattice.h"
+#include "run_parameters.h"
+#include "snapshot_format.h"
 #include "quote.h"
 #include "trace.h"
 #include "window_bounds.h"
@@ -25,39 +36,59 @@ namespace {
 
 constexpr char PROGRAM[] = "lbm_trace";
 constexpr char SYNOPSIS[] =
-    "lbm_trace [--vtk DIR] [--pictures DIR [--size WxH] [--camera E,A,D,X,Y]] [--every K] [N]\n";
+    "lbm_trace [--resume FILE] [--vtk DIR] [--pictures DIR [--size WxH]\n"
+    "                 [--camera E,A,D,X,Y]] [--every K] [--tau T] [--spacing S]\n"
+    "                 [--source X,Y[,LAYER]] [--source-value V] [N]\n";
 
 constexpr char HELP[] =
-    "Print the probe reports of the first N steps (150 by default) of the lattice\n"
-    "from start-up, byte for byte what pressing f N times in latticeview prints.\n"
+    "Print the probe reports of N steps (150 by default) of the lattice from\n"
+    "start-up, byte for byte what pressing f N times in latticeview prints; or of\n"
+    "N more steps of a lattice saved in a snapshot.\n"
     "\n"
-    "  --vtk DIR    also write the whole lattice at start-up (step 0), after every\n"
-    "               K-th step and after the last step, as DIR/lattice_SSSSSS.vti\n"
-    "               (VTK XML ImageData, SSSSSS the step), listed with each step as\n"
-    "               its time in the ParaView collection DIR/lattice.pvd; DIR is\n"
-    "               created if missing, its parent must exist\n"
-    "  --pictures DIR\n"
-    "               also write the window's picture at the same steps, as\n"
-    "               DIR/frame_SSSSSS.png (PNG, 8-bit RGB), drawn off screen by\n"
-    "               the window's own code; DIR as for --vtk\n"
-    "  --size WxH   the pictures' width and height in pixels, each from 1 to\n"
-    "               16384 (800x600, the window's, by default)\n"
+    "  --resume FILE  continue the lattice of the snapshot FILE (a .vti file that\n"
+    "                 lbm_trace --vtk or the page wrote) from its step, with its\n"
+    "                 parameters; --tau and --spacing replace them from that step on\n"
+    "  --vtk DIR      also write the whole lattice at the first step (0, or the\n"
+    "                 snapshot's), after every K-th step (counted from 0) and\n"
+    "                 after the last step, as DIR/lattice_SSSSSS.vti (VTK XML\n"
+    "                 ImageData, SSSSSS the step), listed with each step as its\n"
+    "                 time in the ParaView collection DIR/lattice.pvd; DIR is\n"
+    "                 created if missing, its parent must exist\n"
+    "  --pictures DIR also write the window's picture at the same steps, as\n"
+    "                 DIR/frame_SSSSSS.png (PNG, 8-bit RGB), drawn off screen by\n"
+    "                 the window's own code; DIR as for --vtk\n"
+    "  --size WxH     the pictures' width and height in pixels, each from 1 to\n"
+    "                 16384 (800x600, the window's, by default)\n"
     "  --camera E,A,D,X,Y\n"
-    "               the pictures' camera: elevation E (-5 to 89 degrees),\n"
-    "               azimuth A (0 to 360 degrees, 360 excluded), distance D (1 to\n"
-    "               10000) and the point (X, Y) looked at (the window's start-up\n"
-    "               camera 0,0,100,0,0 by default)\n"
-    "  --every K    write the files every K steps (K from 1, 1 by default)\n"
-    "  --help       display this help and exit\n"
-    "  --version    output version information and exit\n"
+    "                 the pictures' camera: elevation E (-5 to 89 degrees),\n"
+    "                 azimuth A (0 to 360 degrees, 360 excluded), distance D (1 to\n"
+    "                 10000) and the point (X, Y) looked at (the window's start-up\n"
+    "                 camera 0,0,100,0,0 by default)\n"
+    "  --every K      write the files every K steps (K from 1, 1 by default)\n"
+    "  --tau T        the relaxation time (0.56 by default; greater than 0)\n"
+    "  --spacing S    the link spacing (0.5 by default; greater than 0)\n"
+    "  --source X,Y[,LAYER]\n"
+    "                 the source cell: column X, row Y, layer LAYER (49,49,0 by\n"
+    "                 default; columns and rows from 0 to 49)\n"
+    "  --source-value V\n"
+    "                 the source's value (0.42 by default)\n"
+    "  --help         display this help and exit\n"
+    "  --version      output version information and exit\n"
     "\n"
-    "Exit status: 0 on success, 1 when a report, a snapshot or a picture cannot\n"
+    "Numbers are read as C's strtof reads them (the float nearest the decimal)\n"
+    "and must be finite. --source and --source-value set the loading at step 0\n"
+    "and are not taken with --resume.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the snapshot to resume cannot be read or\n"
+    "is not one of this lattice, or when a report, a snapshot or a picture cannot\n"
     "be written, 2 for invalid arguments. With --vtk or --pictures, SIGINT,\n"
     "SIGTERM, SIGHUP and a broken pipe first finish the file being written and\n"
     "the collection, then end the program as the signal does.\n";
 
 // Why --pictures is refused where the build cannot draw; --help says it too.
 constexpr char NO_PICTURES[] = "built without Mesa's off-screen library or libpng";
+
+static_assert(GRID_SIZE == 50, "the help and the messages say columns and rows from 0 to 49");
 
 struct Options {
     long steps = DEFAULT_TRACE_STEPS;
@@ -69,6 +100,13 @@ struct Options {
     int width = WINDOW_WIDTH;
     int height = WINDOW_HEIGHT;
     CameraState camera = DEFAULT_CAMERA;
+    const char* resumeFile = nullptr;
+    // Given on the command line; otherwise the start-up value, or the
+    // snapshot's on resume.
+    std::optional<float> tau;
+    std::optional<float> spacing;
+    std::optional<float> sourceValue;
+    std::optional<std::array<int, 3>> source;  // column, row, layer
 };
 
 // A whole decimal number from `minimum` to the largest long.
@@ -133,6 +171,35 @@ bool parseCamera(const char* text, CameraState& camera, std::string& why) {
     return false;
 }
 
+// The whole argument as C's strtof reads it (the float nearest the decimal,
+// or a hexadecimal float), finite; no leading blank. A decimal beyond the
+// largest float reads as an infinity, so it is refused too.
+bool parseFloat(const char* text, std::optional<float>& value) {
+    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return false;
+    char* end = nullptr;
+    const float parsed = std::strtof(text, &end);
+    if (*end != '\0' || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+// "X,Y" or "X,Y,LAYER", whole decimal numbers, a cell of the lattice.
+bool parseCell(const char* text, std::optional<std::array<int, 3>>& cell) {
+    std::array<long, 3> parts = {0, 0, 0};
+    std::string rest = text;
+    size_t count = 0;
+    while (count < parts.size()) {
+        const size_t comma = rest.find(',');
+        if (!parseCount(rest.substr(0, comma).c_str(), 0, parts[count++])) return false;
+        if (comma == std::string::npos) break;
+        rest.erase(0, comma + 1);
+        if (count == parts.size()) return false;  // a fourth number
+    }
+    if (count < 2 || parts[0] >= GRID_SIZE || parts[1] >= GRID_SIZE || parts[2] >= NUM_LAYERS) return false;
+    cell = std::array<int, 3>{static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2])};
+    return validSourceCell((*cell)[0], (*cell)[1], (*cell)[2]);
+}
+
 int usageError(const std::string& what) {
     std::fprintf(stderr, "%s: %s\nusage: %sTry '%s --help' for more information.\n", PROGRAM, what.c_str(), SYNOPSIS,
                  PROGRAM);
@@ -149,6 +216,46 @@ int printInformation(const char* text) {
     }
     return 0;
 }
+
+// Takes the value of one option; the text of the error when it is invalid.
+std::string takeValue(const std::string& name, const char* value, Options& options) {
+    const auto invalid = [&](const char* what, const char* wanted) {
+        return "invalid " + std::string(what) + " " + quotedText(value) + " for '" + name + "' (" + wanted + ")";
+    };
+    if (name == "--vtk" || name == "--pictures") {
+        if (*value == '\0') return "option '" + name + "' needs a directory";
+        (name == "--vtk" ? options.vtkDirectory : options.pictureDirectory) = value;
+    } else if (name == "--size" || name == "--camera") {
+        std::string why;
+        options.pictureOptions = true;
+        if (name == "--size" && !parseSize(value, options.width, options.height))
+            return invalid("size", "WIDTHxHEIGHT, each a whole number from 1 to 16384");
+        if (name == "--camera" && !parseCamera(value, options.camera, why))
+            return "invalid camera " + quotedText(value) + " for '--camera': " + why;
+    } else if (name == "--resume") {
+        if (*value == '\0') return "option '--resume' needs a file";
+        options.resumeFile = value;
+    } else if (name == "--every") {
+        if (!parseCount(value, 1, options.every)) return "invalid interval " + quotedText(value) + " (a whole number from 1)";
+    } else if (name == "--tau") {
+        if (!parseFloat(value, options.tau) || !validTau(*options.tau))
+            return invalid("relaxation time", "a finite number greater than 0, whose reciprocal is a finite float");
+    } else if (name == "--spacing") {
+        if (!parseFloat(value, options.spacing) || !validSpacing(*options.spacing))
+            return invalid("spacing", "a finite number greater than 0");
+    } else if (name == "--source-value") {
+        if (!parseFloat(value, options.sourceValue)) return invalid("source value", "a finite number");
+    } else if (name == "--source") {
+        if (!parseCell(value, options.source))
+            return invalid("source cell", ("X,Y or X,Y,LAYER: column X and row Y from 0 to 49, LAYER " +
+                                           (NUM_LAYERS == 1 ? "0" : "from 0 to " + std::to_string(NUM_LAYERS - 1)))
+                                              .c_str());
+    }
+    return "";
+}
+
+constexpr const char* VALUE_OPTIONS[] = {"--vtk",     "--pictures", "--size",   "--camera",   "--every",
+                                         "--resume",  "--tau",      "--spacing", "--source", "--source-value"};
 
 // Reads the arguments. Returns -1 when the run goes ahead, otherwise the exit
 // status (after --help, --version or an invalid argument).
@@ -172,7 +279,7 @@ int parseArguments(int argc, char** argv, Options& options) {
             // The other options take a value as the next argument or after '='.
             const size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
-            if (name != "--vtk" && name != "--every" && name != "--pictures" && name != "--size" && name != "--camera")
+            if (std::find(std::begin(VALUE_OPTIONS), std::end(VALUE_OPTIONS), name) == std::end(VALUE_OPTIONS))
                 return usageError("unknown option " + quotedText(argument));
             const char* value = nullptr;
             if (equals != std::string::npos) {
@@ -182,21 +289,8 @@ int parseArguments(int argc, char** argv, Options& options) {
             } else {
                 return usageError("option '" + name + "' needs a value");
             }
-            std::string why;
-            if (name == "--vtk" || name == "--pictures") {
-                if (*value == '\0') return usageError("option '" + name + "' needs a directory");
-                (name == "--vtk" ? options.vtkDirectory : options.pictureDirectory) = value;
-            } else if (name == "--every") {
-                if (!parseCount(value, 1, options.every))
-                    return usageError("invalid interval " + quotedText(value) + " (a whole number from 1)");
-            } else if (name == "--size") {
-                if (!parseSize(value, options.width, options.height))
-                    return usageError("invalid size " + quotedText(value) +
-                                      " for '--size' (WIDTHxHEIGHT, each a whole number from 1 to 16384)");
-            } else if (!parseCamera(value, options.camera, why)) {
-                return usageError("invalid camera " + quotedText(value) + " for '--camera': " + why);
-            }
-            options.pictureOptions = options.pictureOptions || name == "--size" || name == "--camera";
+            const std::string error = takeValue(name, value, options);
+            if (!error.empty()) return usageError(error);
             continue;
         }
         if (stepsGiven) return usageError("more than one step count (" + quotedText(argument) + ")");
@@ -210,6 +304,11 @@ int parseArguments(int argc, char** argv, Options& options) {
         std::fprintf(stderr, "%s: '--pictures': this build cannot draw pictures (%s)\n", PROGRAM, NO_PICTURES);
         return 2;
     }
+    // The source is loaded once, at step 0; a snapshot holds what it became.
+    if (options.resumeFile != nullptr && (options.source || options.sourceValue))
+        return usageError(std::string("option '") + (options.source ? "--source" : "--source-value") +
+                          "' cannot be given with '--resume': the source is loaded at step 0, and the snapshot "
+                          "holds the lattice it became");
     return -1;
 }
 
@@ -288,6 +387,52 @@ void sayReportLost(int error) {
                  error != 0 ? std::strerror(error) : "write error");
 }
 
+// The snapshot to resume, as read.
+struct Resumed {
+    std::vector<unsigned char> bytes;
+    SnapshotReading reading;
+};
+
+// Reads the snapshot to resume; its step and parameters become the run's
+// (the options may then replace tau and spacing).
+// Returns -1 when it is one of this lattice, otherwise the exit status, having
+// said why not (before any report).
+int readResumed(const Options& options, Resumed& resumed, TraceRequest& request) {
+    const std::string file = options.resumeFile;
+    const auto refuse = [&](const std::string& reason) {
+        std::fprintf(stderr, "%s: %s is not a latticeview snapshot: %s\n", PROGRAM, quotedText(file).c_str(),
+                     reason.c_str());
+        return 1;
+    };
+    std::string reason;
+    switch (readBoundedFile(file, snapshotMaxBytes(), resumed.bytes, reason)) {
+        case FileReading::Read:
+            break;
+        case FileReading::NotRegular:
+            return refuse("it is " + reason);
+        case FileReading::TooLarge:
+            if (std::string head; !readSnapshotHead(resumed.bytes.data(), resumed.bytes.size(), head))
+                return refuse(head);
+            return refuse("it is larger than a snapshot of this lattice can be (" + reason + ", at most " +
+                          std::to_string(snapshotMaxBytes()) + ")");
+        case FileReading::CannotOpen:
+        case FileReading::ReadError:
+            std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM, quotedText(file).c_str(), reason.c_str());
+            return 1;
+    }
+    if (!readSnapshot(resumed.bytes.data(), resumed.bytes.size(), file, resumed.reading, reason))
+        return refuse(reason);
+    const long first = resumed.reading.description.step;
+    if (first > LONG_MAX - options.steps) {
+        std::fprintf(stderr, "%s: cannot run %ld steps after step %ld of %s: the steps would pass %ld\n", PROGRAM,
+                     options.steps, first, quotedText(file).c_str(), LONG_MAX);
+        return 1;
+    }
+    request.firstStep = first;
+    request.parameters = resumed.reading.description.parameters;
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -299,6 +444,25 @@ int main(int argc, char** argv) {
 
     TraceRequest request;
     request.steps = options.steps;
+    RunParameters& parameters = request.parameters;
+    Resumed resumed;
+    if (options.resumeFile != nullptr) {
+        const int failure = readResumed(options, resumed, request);
+        if (failure >= 0) return failure;
+    }
+    if (options.tau) parameters.tau = *options.tau;
+    if (options.spacing) parameters.spacing = *options.spacing;
+    if (options.source) {
+        parameters.sourceX = (*options.source)[0];
+        parameters.sourceY = (*options.source)[1];
+        parameters.sourceLayer = (*options.source)[2];
+    }
+    if (options.sourceValue) parameters.sourceValue = *options.sourceValue;
+    // A resumed lattice is built with the tau and the spacing of the run from
+    // its step on: its links' lengths come from that spacing.
+    std::unique_ptr<Lattice> lattice;
+    if (options.resumeFile != nullptr) lattice = restoreLattice(resumed.bytes.data(), resumed.reading, parameters);
+    request.lattice = lattice.get();
     request.every = options.every;
     if (options.vtkDirectory != nullptr) request.snapshotDirectory = options.vtkDirectory;
     if (options.pictureDirectory != nullptr) {

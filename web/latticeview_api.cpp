@@ -23,6 +23,7 @@
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
+#include "run_parameters.h"
 #include "snapshot_format.h"
 #include "view_matrices.h"
 
@@ -49,7 +50,8 @@ constexpr int KEY_STEP = WINDOW_HEIGHT / 15;
 static_assert(KEY_STEP * 15 == WINDOW_HEIGHT, "a key's step is a whole number of pixels");
 
 struct Program {
-    std::unique_ptr<Lattice> lattice = makeStartupLattice();
+    RunParameters parameters;  // of the lattice's run, which its snapshots record
+    std::unique_ptr<Lattice> lattice = makeLattice(parameters);
     long steps = 0;  // taken since start-up
     CameraState camera = DEFAULT_CAMERA;
     CameraDrag drag;
@@ -273,7 +275,7 @@ extern "C" {
 // Encodes the snapshot of the current step; returns the number of its bytes,
 // which start at lv_snapshot_data().
 EMSCRIPTEN_KEEPALIVE int lv_encode_snapshot() {
-    encodeSnapshot(*program->lattice, snapshotFile);
+    encodeSnapshot(*program->lattice, SnapshotDescription{program->steps, program->parameters}, snapshotFile);
     snapshotName = snapshotFileName(program->steps);
     return static_cast<int>(snapshotFile.size());
 }
