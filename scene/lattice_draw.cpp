@@ -1,4 +1,4 @@
-// Lattice::draw lives with the viewer: the simulation library has no GL.
+// Lattice::draw lives with the GL drawing: the simulation library has no GL.
 #include <GL/gl.h>
 
 #include "lattice.h"

@@ -46,31 +46,31 @@ deb="$out/latticeview_${version}_$arch.deb"
 [ -f "$deb" ] || { echo "deb.sh: $deb was not built" >&2; exit 1; }
 
 # The checks, on the files the package holds.
-status=0
-lintian --fail-on error,warning --pedantic -I "$deb" || { echo "FAILED: lintian" >&2; status=1; }
+check "lintian: no error or warning" lintian --fail-on error,warning --pedantic -I "$deb"
 contents="$out/contents"
 dpkg-deb -x "$deb" "$contents"
-desktop-file-validate "$contents"/usr/share/applications/*.desktop || { echo "FAILED: desktop-file-validate" >&2; status=1; }
+check "desktop-file-validate" desktop-file-validate "$contents"/usr/share/applications/*.desktop
 # What the validator accepts either way: the probe reports need a terminal,
 # and the menu files the program under Physics.
 entry="$contents/usr/share/applications/latticeview.desktop"
-grep -qx 'Terminal=true' "$entry" || { echo "FAILED: the desktop entry has no Terminal=true" >&2; status=1; }
-grep -Eq '^Categories=(.*;)?Physics;' "$entry" || { echo "FAILED: the desktop entry's categories lack Physics" >&2; status=1; }
+check "the desktop entry asks for a terminal (Terminal=true)" grep -qx 'Terminal=true' "$entry"
+check "the desktop entry's categories name Physics" grep -Eq '^Categories=(.*;)?Physics;' "$entry"
 # The small icons show a lattice: at least 9 points of 2 x 2 pixels or more
 # in the points' blue (a drawing scaled down to them shows none).
-for size in 16 22 24 32; do
-    icon="$contents/usr/share/icons/hicolor/${size}x$size/apps/latticeview.png"
-    points=$("$CONVERT" "$icon" -background black -alpha remove -alpha off -fuzz 8% -fill white -opaque '#1477c6' \
+sharp_points() {
+    "$CONVERT" "$1" -background black -alpha remove -alpha off -fuzz 8% -fill white -opaque '#1477c6' \
         -fill black +opaque white -define connected-components:verbose=true -connected-components 4 null: |
-        awk '/\(255,255,255\)|gray\(255\)/ { split($2, box, /[x+]/); if (box[1] >= 2 && box[2] >= 2) n++ } END { print n + 0 }')
-    [ "$points" -ge 9 ] || { echo "FAILED: the ${size}x$size icon shows $points sharp points, not a lattice" >&2; status=1; }
+        awk '/\(255,255,255\)|gray\(255\)/ { split($2, box, /[x+]/); if (box[1] >= 2 && box[2] >= 2) n++ } END { print n + 0 }'
+}
+for size in 16 22 24 32; do
+    points=$(sharp_points "$contents/usr/share/icons/hicolor/${size}x$size/apps/latticeview.png")
+    check "the ${size}x$size icon shows a lattice ($points sharp points, at least 9)" [ "$points" -ge 9 ]
 done
 # AppStream 1.0 warns of a metainfo without a homepage, which the project does
 # not have (the package's lintian overrides say the same).
 appstream_overrides=()
 dpkg --compare-versions "$(dpkg-query -W -f='${Version}' appstream)" ge 1.0 &&
     appstream_overrides=(--override=url-homepage-missing=info)
-appstreamcli validate --no-net "${appstream_overrides[@]}" "$contents"/usr/share/metainfo/*.metainfo.xml ||
-    { echo "FAILED: appstreamcli validate" >&2; status=1; }
-[ "$status" -eq 0 ] && echo "built $deb"
-exit "$status"
+check "appstreamcli validate" appstreamcli validate --no-net "${appstream_overrides[@]}" \
+    "$contents"/usr/share/metainfo/*.metainfo.xml
+finish && echo "built $deb"

@@ -38,7 +38,10 @@ public:
     // flushes stdout. The first report that cannot be written is said on stderr.
     void printProbe() const;
 
-    // Draws the cells as points with OpenGL; defined by the viewer.
+    // Draws the cells as points with OpenGL, the old way (one glBegin/glEnd
+    // pair per point). Declared here, as an operation of the lattice, but
+    // defined with the GL drawing in scene/lattice_draw.cpp: the core links
+    // no GL, so that lbm_trace, the page and the cross builds need none.
     void draw() const;
 };
 
