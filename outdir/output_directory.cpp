@@ -128,6 +128,18 @@ bool replaceFile([[maybe_unused]] int directory, const std::string& from, const 
 }
 
 #ifndef _WIN32
+// `name` without its trailing "/" and "/." components, which lead to the same
+// directory: "a/link/./" names the link itself, as "a/link" does, so that the
+// link is seen and judged rather than followed. ("/." stays "/", "." stays
+// ".".)
+std::string lastComponentNamed(std::string name) {
+    for (;;) {
+        while (name.size() > 1 && name.back() == '/') name.pop_back();
+        if (name.size() < 2 || name.compare(name.size() - 2, 2, "/.") != 0) return name;
+        name.pop_back();
+    }
+}
+
 // The directory that holds the last part of `name` (no trailing '/'), by the
 // path given.
 std::string parentDirectory(const std::string& name) {
@@ -196,8 +208,7 @@ bool OutputDirectory::open() {
     // follow, whatever the system's setting.
     if (opened_ >= 0) ::close(opened_);
     opened_ = -1;
-    std::string name = directory_;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    const std::string name = lastComponentNamed(directory_);
     const auto fail = [&](const std::string& reason) {
         errors_.push_back("cannot open the directory " + quotedText(directory_) + ": " + reason);
         return false;

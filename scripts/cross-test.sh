@@ -3,9 +3,10 @@
 # each run on this machine through an emulator: qemu-user for the Linux
 # targets, wine for Windows. Every build compares lbm_trace's 150-step text
 # byte for byte with tests/golden/probe_150.txt (trace_golden and the other
-# trace_* tests); the full targets also build and run the simulation's
-# GoogleTest suites, the golden-only targets build nothing else. Then a
-# native lbm_trace resumes snapshots that each target wrote, exactly.
+# trace_* tests); the full targets also build and run the GoogleTest suites of
+# the simulation, the point list and the camera, the golden-only targets build
+# nothing else. Then a native lbm_trace resumes snapshots that each target
+# wrote, exactly.
 #   scripts/cross-test.sh                  every target
 #   scripts/cross-test.sh s390x windows    some of them
 # The targets are the rows of TARGETS below (s390x is the big-endian one,

@@ -98,10 +98,19 @@ TEST(QuotedText, ShowsControlsAsEscapesAndKeepsNamesApart) {
     EXPECT_EQ(quotedText("\xED\xA0\x80"), "'\\355\\240\\200'");
     EXPECT_EQ(quotedText("\xE2\x82" "x"), "'\\342\\202x'");
     EXPECT_EQ(quotedText("\xF4\x90\x80\x80"), "'\\364\\220\\200\\200'");
+    // Valid characters that make a terminal show the line otherwise: the
+    // line and paragraph separators and the bidirectional embeddings,
+    // overrides and isolates (the first and last of each run), as their bytes;
+    // their neighbours stay.
+    EXPECT_EQ(quotedText("a\xE2\x80\xA8" "b\xE2\x80\xAE" "c\xE2\x81\xA6" "d\xE2\x81\xA9"),
+              "'a\\342\\200\\250b\\342\\200\\256c\\342\\201\\246d\\342\\201\\251'");
+    const std::string neighbours = "\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA";
+    EXPECT_EQ(quotedText(neighbours), "'" + neighbours + "'");
 
     // A message made by a library keeps its lines, quotes and backslashes.
     EXPECT_EQ(escapedMessage("Can't open display: \033[31mX\\:0.0\noptions:\t\xC3\xA9"),
               "Can't open display: \\033[31mX\\:0.0\noptions:\\t\xC3\xA9");
+    EXPECT_EQ(escapedMessage("fake\xE2\x80\xA9line \xE2\x80\xAB"), "fake\\342\\200\\251line \\342\\200\\253");
 }
 
 // A lattice of a run with other parameters than the start-up ones, after 30

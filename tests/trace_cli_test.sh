@@ -182,9 +182,12 @@ fi
 status=$?
 "$LBM_TRACE" --vtk "$WORK/missing/"$'\e[31mX' 2 >/dev/null 2>>"$WORK/escape.err"
 status2=$?
+echoed_as_escapes() {
+    [ "$status" -eq 2 ] && [ "$status2" -eq 1 ] && [ "$(grep -cF "'\\033[31mX'" "$WORK/escape.err")" -eq 1 ] &&
+        grep -qF "'$WORK/missing/\\033[31mX'" "$WORK/escape.err" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/escape.err"
+}
 check "arguments with control characters: status 2 then 1 (got $status, $status2), each echoed as '\\033[31mX', no control character said" \
-    eval '[ "$status" -eq 2 ] && [ "$status2" -eq 1 ] && [ "$(grep -cF "'"'"'\\033[31mX'"'"'" "$WORK/escape.err")" -eq 1 ] &&
-          grep -qF "'"'"'$WORK/missing/\\033[31mX'"'"'" "$WORK/escape.err" && ! LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/escape.err"'
+    echoed_as_escapes
 "$LBM_TRACE" 5 --help >"$WORK/help.out"
 status=$?
 check "--help prints the usage on standard output, with status 0 (got $status)" \
@@ -275,34 +278,46 @@ else
     as_user 1 ln -s "$USERS/victim" "$USERS/sticky/lattice_000000.vti"
     as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/sticky" 5 >"$WORK/held.out" 2>"$WORK/held.err"
     status=$?
+    held_name_kept() {
+        [ "$status" -eq 1 ] && echo precious | cmp -s - "$USERS/victim" && [ -L "$USERS/sticky/lattice_000000.vti" ] &&
+            [ "$(ls -A "$USERS/sticky")" = lattice_000000.vti ] && [ ! -s "$WORK/held.out" ] && [ "$(wc -l <"$WORK/held.err")" -eq 1 ] &&
+            grep -qx "lbm_trace: cannot replace '$USERS/sticky/lattice_000000.vti': the name is another user's, in a shared directory that protects it (.*); write the snapshots into a directory of your own" "$WORK/held.err"
+    }
     check "a final name held by another user in a sticky directory: status 1 (got $status), the victim intact, the link kept, no file left, one message naming the file, why and what to do" \
-        eval '[ "$status" -eq 1 ] && echo precious | cmp -s - "$USERS/victim" && [ -L "$USERS/sticky/lattice_000000.vti" ] &&
-              [ "$(ls -A "$USERS/sticky")" = lattice_000000.vti ] && [ ! -s "$WORK/held.out" ] && [ "$(wc -l <"$WORK/held.err")" -eq 1 ] &&
-              grep -qx "lbm_trace: cannot replace '"'"'$USERS/sticky/lattice_000000.vti'"'"': the name is another user'"'"'s, in a shared directory that protects it (.*); write the snapshots into a directory of your own" "$WORK/held.err"'
+        held_name_kept
 
     # DIR itself as the other user's link, to a directory the runner can
-    # write, is refused; the links that Linux's protected_symlinks follows are
-    # followed: the runner's own, the directory owner's, and any in a directory
-    # that is not sticky.
+    # write, is refused however DIR is spelt (trailing slashes and dots lead
+    # through the link too); the links that Linux's protected_symlinks follows
+    # are followed: the runner's own, the directory owner's, and any in a
+    # directory that is not sticky.
     mkdir "$USERS/target" && chown 65534:65534 "$USERS/target"
     as_user 1 ln -s "$USERS/target" "$USERS/sticky/snapshots"
-    as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/sticky/snapshots/" 2 >"$WORK/planted_dir.out" 2>"$WORK/planted_dir.err"
-    status=$?
+    planted_link_refused() {  # SPELLING: lbm_trace --vtk sticky/SPELLING
+        as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/sticky/$1" 2 >"$WORK/planted_dir.out" 2>"$WORK/planted_dir.err"
+        local status=$? written
+        written=$(ls -A "$USERS/target")
+        as_user 65534 sh -c "rm -f '$USERS/target'/*"
+        [ "$status" -eq 1 ] && [ -z "$written" ] && [ ! -s "$WORK/planted_dir.out" ] &&
+            [ "$(wc -l <"$WORK/planted_dir.err")" -eq 1 ] &&
+            [[ $(<"$WORK/planted_dir.err") == "lbm_trace: refusing the directory '$USERS/sticky/$1': it is a link of another user's in '$USERS/sticky', "* ]]
+    }
+    for spelling in snapshots snapshots/ snapshots/. snapshots/./ snapshots//.; do
+        check "another user's link in a sticky directory as DIR, spelt '$spelling': status 1, nothing written, no report, one message" \
+            planted_link_refused "$spelling"
+    done
     mkdir -m 1777 "$USERS/owned" "$USERS/unsticky" && chown 1 "$USERS/owned" && chmod 777 "$USERS/unsticky"
     as_user 65534 ln -s "$USERS/target" "$USERS/sticky/mine"
     as_user 1 ln -s "$USERS/target" "$USERS/owned/snapshots"
     as_user 1 ln -s "$USERS/target" "$USERS/unsticky/snapshots"
     followed=""
-    for link in sticky/mine owned/snapshots unsticky/snapshots; do
+    for link in sticky/mine owned/snapshots unsticky/snapshots/.; do
         as_user 65534 "$USERS/lbm_trace" --vtk "$USERS/$link" 2 >/dev/null 2>&1
         followed+="$? $(ls "$USERS/target" | wc -l) "
         as_user 65534 sh -c "rm -f '$USERS/target'/*"
     done
-    check "another user's link as DIR in a sticky directory: status 1 (got $status), nothing written, no report, one message; the links allowed are followed (got $followed)" \
-        eval '[ "$status" -eq 1 ] && [ -z "$(ls -A "$USERS/target")" ] && [ ! -s "$WORK/planted_dir.out" ] &&
-              [ "$(wc -l <"$WORK/planted_dir.err")" -eq 1 ] &&
-              grep -q "^lbm_trace: refusing the directory '"'"'$USERS/sticky/snapshots/'"'"': it is a link of another user'"'"'s" "$WORK/planted_dir.err" &&
-              [ "$followed" = "0 4 0 4 0 4 " ]'
+    check "the links allowed in a shared directory are followed: status 0 and four files each (got $followed)" \
+        [ "$followed" = "0 4 0 4 0 4 " ]
 fi
 
 # Four runs at once into one directory: all succeed, and the directory ends as

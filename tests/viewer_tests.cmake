@@ -1,9 +1,5 @@
-# Tests of the viewer: the camera arithmetic without a display, and the real
-# program under Xvfb.
-
-add_executable(camera_test ${CMAKE_CURRENT_SOURCE_DIR}/camera_test.cpp)
-target_link_libraries(camera_test PRIVATE lbm_view GTest::gtest_main)
-gtest_discover_tests(camera_test TEST_PREFIX "camera.")
+# Tests of the window: the real program under Xvfb (with or without
+# GoogleTest), and the page's matrices against GLU's.
 
 if(LBM_GUI_TESTS)
   # Closes the window the way a window manager does (there is none under Xvfb).
@@ -26,7 +22,7 @@ endif()
 
 # The page's matrices without GLU, against GLU and the GL (Mesa's off-screen
 # library).
-if(TARGET lbm_osmesa)
+if(TARGET lbm_osmesa AND LBM_GTEST_TESTS)
   add_executable(view_matrices_test ${CMAKE_CURRENT_SOURCE_DIR}/view_matrices_test.cpp)
   target_link_libraries(view_matrices_test PRIVATE lbm_view lbm_osmesa GTest::gtest_main)
   gtest_discover_tests(view_matrices_test TEST_PREFIX "view_matrices."

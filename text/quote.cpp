@@ -4,9 +4,35 @@
 
 namespace {
 
+// Characters that are valid and printable, yet make a terminal show a line
+// other than it is: the line and paragraph separators (U+2028, U+2029) break
+// it, the bidirectional embeddings and overrides (U+202A to U+202E) and
+// isolates (U+2066 to U+2069) reorder what follows them.
+struct CharacterRun {
+    unsigned long first, last;
+};
+constexpr CharacterRun MISLEADING[] = {{0x2028, 0x202E}, {0x2066, 0x2069}};
+
+constexpr bool misleadingRunsAreThoseEleven() {
+    unsigned long count = 0;
+    for (const CharacterRun& run : MISLEADING) {
+        if (run.first < 0x800 || run.last > 0xFFFF || run.last < run.first) return false;  // three bytes each
+        count += run.last - run.first + 1;
+    }
+    return count == 2 + 5 + 4;
+}
+static_assert(misleadingRunsAreThoseEleven(), "the separators, embeddings, overrides and isolates, in three bytes each");
+
+bool misleading(unsigned long code) {
+    for (const CharacterRun& run : MISLEADING)
+        if (code >= run.first && code <= run.last) return true;
+    return false;
+}
+
 // The length of the valid UTF-8 sequence of a character from U+00A0 at
 // `text[at]` (no overlong form, no surrogate, nothing beyond U+10FFFF), or 0.
-// U+0080 to U+009F, the C1 controls, are left out on purpose.
+// U+0080 to U+009F, the C1 controls, are left out on purpose, and so are the
+// misleading characters above.
 size_t printableSequence(const std::string& text, size_t at) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
@@ -30,7 +56,7 @@ size_t printableSequence(const std::string& text, size_t at) {
         code = (code << 6) | (byte(at + i) & 0x3Fu);
     }
     constexpr unsigned long SMALLEST[] = {0, 0, 0xA0, 0x800, 0x10000};
-    if (code < SMALLEST[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    if (code < SMALLEST[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || misleading(code)) return 0;
     return length;
 }
 
