@@ -82,12 +82,16 @@ const Layout = (() => {
     if (margins[1] !== offsets[1]) view.style.marginTop = margins[1] + 'px';
   }
 
+  // A narrower picture may wrap the controls below it onto more rows, which
+  // leaves less room: the size is fitted again while that shrinks it.
+  const FIT_ROUNDS = 4;
   function fit() {
     const ratio = pixelRatio();
-    const [roomWidth, roomHeight] = room();
-    const newWidth = fittingWidth(roomWidth, roomHeight, ratio);
-    const newHeight = newWidth * 3 / 4;
-    if (newWidth !== width || newHeight !== height) {
+    for (let round = 0; round < FIT_ROUNDS; round++) {
+      const [roomWidth, roomHeight] = room();
+      const newWidth = fittingWidth(roomWidth, roomHeight, ratio);
+      const newHeight = newWidth * 3 / 4;
+      if (newWidth === width || (round > 0 && newWidth > width)) break;
       width = newWidth;
       height = newHeight;
       world.style.width = view.style.width = width + 'px';

@@ -4,6 +4,7 @@ const Program = (() => {
   const world = document.getElementById('world');
   const statusLine = document.getElementById('status');
   const endListeners = [];
+  const stepListeners = [];
   let running = false;
   let ended = false;
   let endStatus = 0;
@@ -47,6 +48,7 @@ const Program = (() => {
     Module._lv_step();
     steps++;
     Reports.flush();
+    stepListeners.forEach((listener) => listener());
     Frames.invalidate();
   }
 
@@ -85,6 +87,7 @@ const Program = (() => {
   return {
     start, step, end, abort, showStatus, showStepsTaken, notePicture,
     whenEnded: (listener) => { endListeners.push(listener); },
+    whenStepped: (listener) => { stepListeners.push(listener); },
     running: () => running,
     ended: () => ended,
     steps: () => steps,
