@@ -4,9 +4,9 @@
 // goes round and round. Prints each window and the median. Linux only (it
 // reads /proc). A benchmark, not a test: it prints what it measured.
 //
-// usage: node bench/web_cpu.mjs PAGE [WINDOWS]   (after npm ci in tests/web)
+// usage: node bench/web_cpu.mjs PAGE [WINDOWS]   (after npm ci in browsers/)
 import {readFileSync, readdirSync} from 'node:fs';
-import {launchChromium, openPage} from '../tests/web/browser.mjs';
+import {launchChromium, openPage} from '../browsers/browser.mjs';
 
 const [PAGE, windowsArgument] = process.argv.slice(2);
 if (!PAGE) {

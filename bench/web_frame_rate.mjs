@@ -3,9 +3,9 @@
 // DevTools protocol delivers them; then the reports' bytes against lbm_trace.
 // A benchmark, not a test: it prints what it measured.
 //
-// usage: node bench/web_frame_rate.mjs PAGE LBM_TRACE   (after npm ci in tests/web)
+// usage: node bench/web_frame_rate.mjs PAGE LBM_TRACE   (after npm ci in browsers/)
 import {execFileSync} from 'node:child_process';
-import {launchChromium, openPage} from '../tests/web/browser.mjs';
+import {launchChromium, openPage} from '../browsers/browser.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {

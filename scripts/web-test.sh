@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing (emscripten, Chromium, the Node packages of the
-# browser test with npm ci), then tests the WebAssembly build and the page:
+# Installs what is missing (emscripten, Chromium, the Node packages that
+# drive the browsers: npm ci in browsers/), then tests the WebAssembly build
+# and the page:
 #   - lbm_trace under Node against the golden text and snapshots, with the
 #     SSE2 code (as WebAssembly SIMD) and without it;
 #   - the committed docs/latticeview.html equals the page built from these
@@ -65,7 +66,7 @@ check "docs/latticeview.html is the page built from these sources" committed_pag
 
 # ---------------------------------------------------------------- the browser test
 echo "=== the page in Chromium, Firefox and WebKit"
-if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
+if (cd "$root/browsers" && npm ci --no-audit --no-fund --loglevel=error); then
     work=$(mktemp -d)
     firefox=()
     if start_xvfb "$work"; then
@@ -89,7 +90,7 @@ if (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error); then
     wait "$XVFB_PID" 2>/dev/null
     rm -rf "$work"
 else
-    fail "npm ci (tests/web)"
+    fail "npm ci (browsers)"
 fi
 
 finish

@@ -23,8 +23,9 @@ import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
-import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from './browser.mjs';
-import {TOLERANCE, differingPixels, expectedReports, readPng, readPpm, referencePicture} from './png.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from '../../browsers/browser.mjs';
+import {readPng, readPpm} from '../../browsers/picture.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {
@@ -445,12 +446,20 @@ test('the page in Chromium', async (t) => {
     assert.equal(await stepsTaken(), 3);
     await controls.click('#step');
     assert.equal(await stepsTaken(), 4);
-    // Held: steps until released, then no more.
+    // Held: steps until released, then no more; after half a second, about
+    // 30 times a second. Held 4 s: more than 13 a second after the first half
+    // second, which a step every 100 ms cannot give (a timer never comes
+    // early) and one every 33 ms gives while late by up to 40 ms (a busy
+    // machine).
     const box = await (await controls.$('#step')).boundingBox();
     await controls.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
     await controls.mouse.down();
-    await controls.waitForFunction(() => latticeview.counts.steps >= 8, {timeout: 10000, polling: 10});
+    const [heldMs, repeated] = await controls.evaluate(() => new Promise((resolve) => {
+      const [start, steps] = [performance.now(), latticeview.counts.steps];
+      setTimeout(() => resolve([performance.now() - start, latticeview.counts.steps - steps]), 4000);
+    }));
     await controls.mouse.up();
+    assert.ok(repeated > (heldMs - 500) / 75, `${repeated} steps repeated in ${heldMs} ms held`);
     const held = await stepsTaken();
     await controls.evaluate(() => new Promise((resolve) => setTimeout(resolve, 200)));
     assert.equal(await stepsTaken(), held);
@@ -530,6 +539,7 @@ test('the page in Chromium', async (t) => {
     let pinched = await camera();
     assert.deepEqual(pinched.slice(0, 2), orbited.slice(0, 2));
     assert.equal(pinched[2], Math.fround(orbited[2] / 2));
+    const halved = pinched;
     // Both move down together: a pan (the window's right drag); the distance stays.
     await one.move(...at(410, 380));
     await two.move(...at(610, 380));
@@ -545,6 +555,39 @@ test('the page in Chromium', async (t) => {
     await one.end();
     assert.equal(await touch.evaluate(() => scrollY), 0);
     await touch.close();
+
+    // The same gestures, with the last movement before each finger change
+    // made just before it, in the same task: no tick has applied it, yet it
+    // counts before the drag starts afresh.
+    const quick = await openPage(browser, PAGE, {hasTouch: true});
+    await quick.evaluate(() => {
+      const world = document.getElementById('world');
+      const fingers = [];  // pointer ids, in the order the fingers went down
+      window.moveBeforeChange = null;  // [finger, x, y]: the move before the next finger change
+      const beforeChange = (event) => {
+        if (event.type === 'pointerdown') fingers.push(event.pointerId);
+        if (window.moveBeforeChange === null) return;
+        const [finger, x, y] = window.moveBeforeChange;
+        window.moveBeforeChange = null;
+        const box = world.getBoundingClientRect();
+        world.dispatchEvent(new PointerEvent('pointermove', {bubbles: true, pointerType: 'touch',
+          pointerId: fingers[finger], button: -1, buttons: 1, clientX: box.left + x, clientY: box.top + y}));
+      };
+      for (const type of ['pointerdown', 'pointerup']) window.addEventListener(type, beforeChange, {capture: true});
+    });
+    const moveBeforeChange = (...move) => quick.evaluate((m) => { window.moveBeforeChange = m; }, move);
+    const quickCamera = async () => { await waitFrames(quick); return quick.evaluate(() => latticeview.camera()); };
+    const first = await quick.touchscreen.touchStart(...at(400, 300));
+    await first.move(...at(430, 310));
+    await moveBeforeChange(0, 460, 320);
+    const second = await quick.touchscreen.touchStart(...at(560, 320));
+    assert.deepEqual(await quickCamera(), orbited, 'a finger put down');
+    await second.move(...at(610, 320));
+    await moveBeforeChange(0, 410, 320);
+    await second.end();
+    assert.deepEqual(await quickCamera(), halved, 'a finger lifted');
+    await first.end();
+    await quick.close();
   });
 
   await t.test('a movement made before a tick counts even when delivered with the release; one after it does not', async () => {

@@ -24,9 +24,10 @@ import {closeSync, mkdtempSync, openSync, readFileSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {test} from 'node:test';
-import {canvasPicture, launchChromium, launchFirefox, openPage} from './browser.mjs';
-import {TOLERANCE, differingPixels, readPpm} from './png.mjs';
-import {openWebKitPage} from './webkit.mjs';
+import {canvasPicture, launchChromium, launchFirefox, openPage} from '../../browsers/browser.mjs';
+import {readPpm} from '../../browsers/picture.mjs';
+import {openWebKitPage} from '../../browsers/webkit.mjs';
+import {TOLERANCE, differingPixels} from './expected.mjs';
 
 const [PAGE, LATTICEVIEW, DRAG_CAMERAS] = process.argv.slice(2);
 if (!PAGE || !LATTICEVIEW || !DRAG_CAMERAS || !process.env.DISPLAY) {

@@ -8,9 +8,8 @@
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node)
 import assert from 'node:assert/strict';
 import {test} from 'node:test';
-import {Key} from 'selenium-webdriver';
-import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './png.mjs';
-import {openWebKitPage} from './webkit.mjs';
+import {Key, openWebKitPage} from '../../browsers/webkit.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {

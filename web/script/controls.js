@@ -14,7 +14,8 @@ const Controls = (() => {
   const endButton = document.getElementById('end');
   const HOLD_DELAY_MS = 500;
   const REPEAT_MS = 33;
-  // A key (its character, in lower case) and what it does while the program runs.
+  // What a key does while the program runs, by its character in lower case
+  // (or its name: 'ArrowLeft').
   const KEYS = new Map([
     ['f', () => Program.step()],
     ['q', () => Program.end(1)],
@@ -38,7 +39,7 @@ const Controls = (() => {
     }
     event.preventDefault();
     if (!Program.running()) return;
-    const action = KEYS.get(event.key.length === 1 ? event.key.toLowerCase() : '');
+    const action = KEYS.get(event.key.length === 1 ? event.key.toLowerCase() : event.key);
     if (action) action();
   });
 

@@ -145,7 +145,8 @@ const Drawing = (() => {
 
   return {
     start, draw, readPixels,
-    ready: () => gl !== null && !lost,  // drawn when it is, if not now
+    // There is a context to draw with: not without WebGL, nor while it is lost.
+    ready: () => gl !== null && !lost,
     frames: () => frames,
     contextsLost: () => contextsLost,
     contextsRestored: () => contextsRestored,

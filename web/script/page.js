@@ -1,4 +1,4 @@
-// The page: starts the rooms once emscripten's runtime has started, does the
+// The page: starts everything once emscripten's runtime has started, does the
 // page's work at each tick of the frame timer, and offers tests and
 // measurements what the page has done (`latticeview`).
 const latticeview = (() => {

@@ -1,12 +1,13 @@
-// Starts Debian's Chromium headless for the page's test and benchmark: a
-// software WebGL (SwiftShader through ANGLE), a fresh profile, no network of
-// its own; and opens the page from disk.
+// Chromium and Firefox for the page's tests and benchmarks: starts Debian's
+// Chromium headless with a software WebGL (SwiftShader through ANGLE), a
+// fresh profile, no network of its own, or Firefox; opens the page from disk,
+// waits for its frames and takes the canvas's picture.
 import {mkdtempSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 import {pathToFileURL} from 'node:url';
 import puppeteer from 'puppeteer-core';
-import {readPng} from './png.mjs';
+import {readPng} from './picture.mjs';
 
 export const CHROMIUM = process.env.LBM_CHROMIUM || '/usr/bin/chromium';
 

@@ -12,7 +12,10 @@ import {existsSync} from 'node:fs';
 import {createServer} from 'node:net';
 import {pathToFileURL} from 'node:url';
 import {Builder} from 'selenium-webdriver';
-import {readPng} from './png.mjs';
+import {readPng} from './picture.mjs';
+
+// WebDriver's names of the special keys, for pressKeys.
+export {Key} from 'selenium-webdriver';
 
 export const WEBKIT_DRIVER = process.env.LBM_WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
 const MINIBROWSERS = ['/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser',

@@ -1,33 +1,20 @@
-// Pictures as 8-bit RGB, read through ImageMagick as the window's GUI test
-// reads them: the window's reference pictures and the browser's screenshots.
-// And what the page must show besides: lbm_trace's reports.
+// What the page must show: the window's reference pictures, within the
+// window's own tolerance, and lbm_trace's reports.
 import {execFileSync} from 'node:child_process';
-import {existsSync, readFileSync} from 'node:fs';
+import {readFileSync} from 'node:fs';
 import {dirname, join} from 'node:path';
 import {fileURLToPath} from 'node:url';
+import {readPng} from '../../browsers/picture.mjs';
 
-const CONVERT = existsSync('/usr/bin/convert') ? '/usr/bin/convert' : 'convert';
 const REFERENCE_DIR = join(dirname(fileURLToPath(import.meta.url)), '..', 'gui', 'reference');
 
 // The largest difference in a colour channel that two pictures of the same
 // view may have, as in the window's own test.
 export const TOLERANCE = 3;
 
-export function readPng(bytes) {
-  return readPpm(execFileSync(CONVERT, ['png:-', '-depth', '8', 'ppm:-'], {input: bytes, maxBuffer: 1 << 26}));
-}
-
 // The window's reference picture NAME (tests/gui/reference/NAME.png).
 export function referencePicture(name) {
   return readPng(readFileSync(join(REFERENCE_DIR, `${name}.png`)));
-}
-
-// An 8-bit binary PPM, as ImageMagick writes it.
-export function readPpm(ppm) {
-  // "P6", the width, the height and 255, each followed by one blank; then the samples.
-  const header = /^P6\s(\d+)\s(\d+)\s255\s/.exec(ppm.toString('latin1', 0, 32));
-  if (header === null) throw new Error('ImageMagick gave no 8-bit picture');
-  return {width: Number(header[1]), height: Number(header[2]), rgb: ppm.subarray(header[0].length)};
 }
 
 // The pixels where two pictures of the same size differ by more than
