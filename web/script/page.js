@@ -2,11 +2,14 @@
 // page's work at each tick of the frame timer, and offers tests and
 // measurements what the page has done (`latticeview`).
 const latticeview = (() => {
+  let workMs = 0;  // the ticks' work in all
+
   // A tick: the camera of a drag moves; a frame is drawn when something
   // shown changed (and handed to a film that is recording); the plot, the
-  // new reports and steps are shown; the next tick comes
-  // while a drag goes on. Returns whether something shown is still not drawn.
+  // new reports and steps are shown; the next tick comes while a drag goes
+  // on. Returns whether something shown is still not drawn.
   function frame(dirty) {
+    const start = performance.now();
     let undrawn = dirty;
     if (Program.running() && Drags.update()) undrawn = true;
     if (undrawn && Drawing.draw()) {
@@ -18,6 +21,7 @@ const latticeview = (() => {
     Reports.show();
     Program.showStepsTaken();
     if (Program.running() && Drags.going()) Frames.arm();
+    workMs += performance.now() - start;
     return undrawn;
   }
 
@@ -45,9 +49,10 @@ const latticeview = (() => {
       get plotDraws() { return Plot.draws(); },
       get filmFrames() { return PictureOut.filmFrames(); },
     },
-    // The plot's time drawing, in ms in all; the values it keeps
+    // The ticks' work and the plot's drawing, in ms in all; the values it keeps
     // (plotValue(step, probe, 0 for the intensity or 1 for the population))
     // and where its last drawing put them (plotGeometry().x(step), .y(value)).
+    workMs: () => workMs,
     plotDrawMs: Plot.drawMs,
     plotSteps: Plot.steps,
     plotValue: Plot.value,
