@@ -67,9 +67,22 @@ async function downloaded(directory, name) {
 const GOLDEN_SNAPSHOTS = new Map(readFileSync(join(dirname(fileURLToPath(import.meta.url)), '..', 'golden',
   'snapshots_150.sha256'), 'latin1').trim().split('\n').map((line) => line.split(/ +/).reverse())
   .filter(([name]) => name.endsWith('.vti')));
-const snapshotName = (step) => `lattice_${String(step).padStart(6, '0')}.vti`;
-const pictureName = (step) => `frame_${String(step).padStart(6, '0')}.png`;
+const stepText = (step) => String(step).padStart(6, '0');
+const snapshotName = (step) => `lattice_${stepText(step)}.vti`;
+const pictureName = (step) => `frame_${stepText(step)}.png`;
+const filmName = (first, last) => `film_${stepText(first)}-${stepText(last)}.webm`;
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
+
+// The frames of the film FILE, as ffprobe reads them: their number and
+// times (s). Fails unless it is VP8 or VP9 (WebM) at 800 x 600.
+function filmFrames(file) {
+  const probe = JSON.parse(execFileSync('ffprobe', ['-v', 'error', '-count_frames', '-select_streams', 'v:0',
+    '-show_entries', 'stream=codec_name,width,height,nb_read_frames:frame=pts_time', '-of', 'json', file], {encoding: 'utf8'}));
+  const stream = probe.streams[0];
+  assert.match(stream.codec_name, /^vp[89]$/);
+  assert.deepEqual([stream.width, stream.height], [800, 600]);
+  return {frames: Number(stream.nb_read_frames), times: probe.frames.map((frame) => Number(frame.pts_time))};
+}
 
 // Fails with the first differing pixels when the canvas differs from the
 // window's reference picture NAME.
@@ -241,19 +254,12 @@ test('the page in Chromium', async (t) => {
     assert.equal(await filming.evaluate(() => latticeview.counts.filmFrames), asked, 'no frame asked for while idle');
     const last = await canvasPicture(filming);
     await filming.click('#record');
-    const name = 'film_000000-000003.webm';
-    const film = join(downloads, name);
-    await downloaded(downloads, name);
-    const probe = JSON.parse(execFileSync('ffprobe', ['-v', 'error', '-count_frames', '-select_streams', 'v:0',
-      '-show_entries', 'stream=codec_name,width,height,nb_read_frames:frame=pts_time', '-of', 'json', film], {encoding: 'utf8'}));
-    const stream = probe.streams[0];
-    assert.match(stream.codec_name, /^vp[89]$/);
-    assert.deepEqual([stream.width, stream.height], [800, 600]);
+    const film = join(downloads, filmName(0, 3));
+    await downloaded(downloads, filmName(0, 3));
+    const {frames, times} = filmFrames(film);
     // The recorder may merge frames asked for in quick succession (the
     // drag's), but adds none: the idle time is one frame's, the last before Stop.
-    const frames = Number(stream.nb_read_frames);
     assert.ok(frames >= 5 && frames <= asked + 1, `${frames} frames of ${asked + 1} asked for`);
-    const times = probe.frames.map((frame) => Number(frame.pts_time));
     assert.ok(times.at(-1) - times.at(-2) >= 1.4, `the frames' times: ${times}`);
     // Its last frame is the picture shown, within the film's lossy coding:
     // the points' pixels are lit and the rest dark.
@@ -329,7 +335,7 @@ test('the page in Chromium', async (t) => {
 
     // The plot saved is the plot shown.
     await plotting.click('#save-plot');
-    const saved = readPng(await downloaded(downloads, `probes_population_${String(n).padStart(6, '0')}.png`));
+    const saved = readPng(await downloaded(downloads, `probes_population_${stepText(n)}.png`));
     const [width, height, base64] = await plotting.$eval('#plot', (canvas) => {
       const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
       let text = '';
@@ -395,7 +401,7 @@ test('the page in Chromium', async (t) => {
     await tab.close();
   });
 
-  await t.test('without WebGL the page says so in place of the canvas; keys and reports still work', async () => {
+  await t.test('without WebGL the page says so in place of the canvas, and offers no picture to save or film; keys and reports still work', async () => {
     const bare = await openPage(browser, PAGE, {
       beforeLoad: () => {
         const getContext = HTMLCanvasElement.prototype.getContext;
@@ -406,6 +412,7 @@ test('the page in Chromium', async (t) => {
     });
     assert.equal(await bare.$eval('#no-webgl', (p) => !p.hidden && p.offsetHeight > 0), true);
     assert.equal(await bare.$eval('#world', (c) => c.hidden), true);
+    assert.deepEqual(await bare.$$eval('#save-picture, #record', (b) => b.map((e) => e.disabled)), [true, true]);
     await pressKeys(bare, ['f', 'f']);
     assert.equal((await reportText(bare)).saved, firstReports(2));
     await bare.close();
@@ -710,7 +717,7 @@ test('the page in Chromium', async (t) => {
   }
 });
 
-test('the page in Firefox: keys, reports, q, a snapshot, a saved picture', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
+test('the page in Firefox: keys, reports, q, a snapshot, a saved picture, a film', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
   const downloads = temporaryDirectory(t, 'downloads');
   const browser = await launchFirefox({downloads});
   t.after(() => browser.close());
@@ -733,10 +740,22 @@ test('the page in Firefox: keys, reports, q, a snapshot, a saved picture', {skip
   await assertPicture(page, 'stepped');
   await page.click('#save-picture');
   await assertPicture(page, 'stepped', readPng(await downloaded(downloads, pictureName(STEPS))));
+  // A film of two steps: a frame at the start, at each step and at Stop
+  // (Firefox's recorder adds the last frame again once a second while none
+  // comes).
+  await page.click('#record');
+  for (let i = 0; i < 2; i++) {
+    await page.keyboard.press('f');
+    await waitFrames(page);
+  }
+  await page.click('#record');
+  await downloaded(downloads, filmName(STEPS, STEPS + 2));
+  const {frames} = filmFrames(join(downloads, filmName(STEPS, STEPS + 2)));
+  assert.ok(frames >= 3, `${frames} frames`);
   await pressKeys(page, ['q', 'f']);
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
-  assert.equal((await reportText(page)).saved, expected);
+  assert.equal((await reportText(page)).saved, expectedReports(LBM_TRACE, STEPS + 2));
 
   // On the focused Step button, Enter and Space each step once.
   const controls = await openPage(browser, PAGE);

@@ -40,15 +40,18 @@ const PictureOut = (() => {
   // The picture was drawn: a frame of the film, if one is recording.
   function drawn() {
     if (film === null) return;
-    film.track.requestFrame();
+    film.requestFrame();
     filmFrames++;
   }
 
   function startFilm(type, extension) {
     const stream = world.captureStream(0);
     const track = stream.getVideoTracks()[0];
+    // The frame asked of the track (as the standard has it), or of the
+    // stream (as Firefox has it).
+    const requestFrame = typeof track.requestFrame === 'function' ? () => track.requestFrame() : () => stream.requestFrame();
     const recorder = new MediaRecorder(stream, {mimeType: type, videoBitsPerSecond: FILM_BITS_PER_SECOND});
-    const recording = {recorder, track, chunks: [], lastStep: null, stopping: false, dataSeen: false, giveUp: 0};
+    const recording = {recorder, track, requestFrame, chunks: [], lastStep: null, stopping: false, dataSeen: false, giveUp: 0};
     const firstStep = Program.steps();
     recorder.addEventListener('dataavailable', (event) => {
       if (event.data.size > 0) recording.chunks.push(event.data);
@@ -89,7 +92,7 @@ const PictureOut = (() => {
     recording.stopping = true;
     recording.giveUp = performance.now() + DRAIN_MAX_MS;
     if (Drawing.draw()) {
-      recording.track.requestFrame();
+      recording.requestFrame();
       filmFrames++;
     }
     recordButton.textContent = 'Saving\u2026';

@@ -114,7 +114,7 @@ const Plot = (() => {
     // The title, with where inf and nan begin.
     const infFrom = onsets(isInfinite).filter((s) => s !== null);
     const nanFrom = onsets(Number.isNaN).filter((s) => s !== null);
-    let title = (kind === 0 ? 'Intensity' : 'Population toward column + 1') + ', ' + (steps === 1 ? '1 step' : steps + ' steps');
+    let title = (kind === 0 ? 'Intensity' : 'Population') + ', ' + (steps === 1 ? '1 step' : steps + ' steps');
     if (infFrom.length > 0) title += ', inf from step ' + Math.min(...infFrom);
     if (nanFrom.length > 0) title += ', -nan from ' + Math.min(...nanFrom);
     g.fillStyle = '#111';
@@ -142,7 +142,8 @@ const Plot = (() => {
     g.textAlign = 'center';
     g.textBaseline = 'top';
     for (const s of stepTicks(last, Math.max(1, Math.floor((right - left) / 60)))) {
-      g.fillText(String(s), x(s), bottom + 7);
+      const label = String(s);
+      if (x(s) + g.measureText(label).width / 2 <= cssWidth) g.fillText(label, x(s), bottom + 7);
     }
     g.textAlign = 'right';
     g.fillText('step', left - 4, bottom + 7);
@@ -198,7 +199,7 @@ const Plot = (() => {
     const endRun = (end) => {
       if (run === 0) return;
       const from = x(run - 0.5);
-      g.fillRect(from, runIsNaN ? nanRow : infRow, Math.max(1, x(end + 0.5) - from), ROW_PX);
+      g.fillRect(from, runIsNaN ? nanRow : infRow, Math.max(2, x(end + 0.5) - from), ROW_PX);
       run = 0;
     };
     g.beginPath();
