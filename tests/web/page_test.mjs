@@ -650,11 +650,14 @@ test('the page in Chromium', async (t) => {
 
   await t.test('a smaller canvas draws and drags as the window resized to its size', async () => {
     const resized = await openPage(browser, PAGE);
-    // The viewport's height at which the picture is 640 x 480.
+    // The viewport's height at which the picture is 640 x 480, each size read
+    // after the page has handled its resize event (which comes before the
+    // next animation frame).
     let size = null;
     for (let height = 560; height < 700 && !(size && size[0] === 640); height++) {
       await resized.setViewport({width: 1400, height});
-      size = await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight]);
+      size = await resized.$eval('#world', (c) => new Promise((resolve) => requestAnimationFrame(() =>
+        resolve([c.clientWidth, c.clientHeight]))));
     }
     await waitFrames(resized);
     assert.deepEqual(await resized.$eval('#world', (c) => [c.clientWidth, c.clientHeight, c.width, c.height]),

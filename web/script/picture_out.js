@@ -49,7 +49,14 @@ const PictureOut = (() => {
     const track = stream.getVideoTracks()[0];
     // The frame asked of the track (as the standard has it), or of the
     // stream (as Firefox has it).
-    const requestFrame = typeof track.requestFrame === 'function' ? () => track.requestFrame() : () => stream.requestFrame();
+    let requestFrame = null;
+    if (typeof track.requestFrame === 'function') requestFrame = () => track.requestFrame();
+    else if (typeof stream.requestFrame === 'function') requestFrame = () => stream.requestFrame();
+    if (requestFrame === null) {
+      track.stop();
+      cannotRecord();
+      return;
+    }
     const recorder = new MediaRecorder(stream, {mimeType: type, videoBitsPerSecond: FILM_BITS_PER_SECOND});
     const recording = {recorder, track, requestFrame, chunks: [], lastStep: null, stopping: false, dataSeen: false, giveUp: 0};
     const firstStep = Program.steps();
@@ -117,13 +124,17 @@ const PictureOut = (() => {
     event.returnValue = '';  // what older browsers look for
   });
 
+  function cannotRecord() {
+    recordButton.disabled = true;
+    recordButton.title = 'This browser cannot record the picture.';
+  }
   // The program runs: the buttons work where the picture can be drawn, and
   // Record where the browser can film it.
   function start() {
     const drawing = Drawing.ready();
     saveButton.disabled = !drawing;
-    recordButton.disabled = !drawing || filmType() === null;
-    if (drawing && recordButton.disabled) recordButton.title = 'This browser cannot record the picture.';
+    recordButton.disabled = !drawing;
+    if (drawing && filmType() === null) cannotRecord();
   }
 
   return {start, drawn, filmFrames: () => filmFrames, recording: () => film !== null};

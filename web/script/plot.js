@@ -56,17 +56,16 @@ const Plot = (() => {
   // Tick marks for the steps: multiples of 1, 2 or 5 times a power of ten,
   // at most `most` of them.
   function stepTicks(last, most) {
-    let spacing = 1;
-    for (let power = 1; ; power *= 10) {
-      const found = [1, 2, 5].map((m) => m * power).find((s) => Math.floor(last / s) <= most);
-      if (found !== undefined) { spacing = found; break; }
+    let spacing;
+    for (let power = 1; spacing === undefined; power *= 10) {
+      spacing = [1, 2, 5].map((m) => m * power).find((s) => Math.floor(last / s) <= most);
     }
     const ticks = [];
     for (let s = spacing; s <= last; s += spacing) ticks.push(s);
     return ticks;
   }
 
-  // The first step of each probe from which its value is `test`'s, and the earliest of them.
+  // For each probe, the first step whose value passes `test` (null for none).
   function onsets(test) {
     const first = [];
     for (let k = 0; k < probes; k++) {
@@ -108,7 +107,8 @@ const Plot = (() => {
     const bottom = cssHeight - 2.6 * FONT_PX - 6;
     const last = Math.max(steps, 1);
     const x = (s) => left + (s - 0.5) / last * (right - left);
-    const y = (v) => bottom - (Math.min(LOG_MAX, Math.max(LOG_MIN, Math.log10(v))) - LOG_MIN) / (LOG_MAX - LOG_MIN) * (bottom - top);
+    const decades = (v) => (v > 0 ? Math.min(LOG_MAX, Math.max(LOG_MIN, Math.log10(v))) : LOG_MIN);
+    const y = (v) => bottom - (decades(v) - LOG_MIN) / (LOG_MAX - LOG_MIN) * (bottom - top);
     geometry = {x, y, infTop, nanTop, top, bottom, left, right};
 
     // The title, with where inf and nan begin.
