@@ -89,7 +89,10 @@ const Plot = (() => {
       canvas.width = width;
       canvas.height = height;
     }
-    const g = canvas.getContext('2d');
+    // Drawn by the processor (a canvas "read frequently"): its long lines cost
+    // little there, while a GPU done in software (SwiftShader, where a browser
+    // has no GPU) took so long that a held Step stepped half as often.
+    const g = canvas.getContext('2d', {willReadFrequently: true});
     g.setTransform(width / cssWidth, 0, 0, height / cssHeight, 0, 0);
     g.fillStyle = '#fff';
     g.fillRect(0, 0, cssWidth, cssHeight);
