@@ -5,9 +5,10 @@ WEB_PACKAGES=(cmake make emscripten)
 # The browser test: Chromium headless, and Firefox and WebKitGTK (through its
 # WebDriver) in a virtual X server (headless Firefox has no WebGL), driven
 # through puppeteer-core and selenium-webdriver from npm; ImageMagick reads
-# the pictures, as in the window's test. The pictures at many views are
+# the pictures, as in the window's test, and ffmpeg's ffprobe and ffmpeg
+# read back the film that the page records. The pictures at many views are
 # compared with the window's own, built here and driven with xdotool.
-WEB_TEST_PACKAGES=(chromium firefox-esr webkit2gtk-driver xvfb x11-utils imagemagick xdotool
+WEB_TEST_PACKAGES=(chromium firefox-esr webkit2gtk-driver xvfb x11-utils imagemagick xdotool ffmpeg
     "${BUILD_PACKAGES[@]}")
 
 # emscripten brings Debian's nodejs where no node is at hand; npm is added

@@ -284,13 +284,17 @@ ReportLostNotice g_reportLostNotice = sayReportLost;
 
 }  // namespace
 
+ProbeValues Lattice::probe(int k) const {
+    const Cell* cell = layers[0]->cellAt(k, PROBE_ROW);
+    return {cell->intensity, cell->links[4].f};
+}
+
 void Lattice::printProbe() const {
     const bool lostBefore = probeReportLost();
     errno = 0;
-    const LatticeLayer* layer = layers[0];
-    for (int k = 0; k < 10; ++k) {
-        const Cell* cell = layer->cellAt(k, 9);
-        std::printf("Lattice %i: %s / %s\n", k, valueText(cell->intensity).text, valueText(cell->links[4].f).text);
+    for (int k = 0; k < PROBE_COUNT; ++k) {
+        const ProbeValues values = probe(k);
+        std::printf("Lattice %i: %s / %s\n", k, valueText(values.intensity).text, valueText(values.population).text);
     }
     std::printf("\n");
     // Reports must survive the process being killed when stdout is a pipe or

@@ -12,6 +12,17 @@
 constexpr int NUM_LAYERS = LBM_NUM_LAYERS;
 static_assert(NUM_LAYERS >= 1, "the lattice needs at least one layer");
 
+// The probes of the report: the cells in columns 0 to PROBE_COUNT - 1 of row
+// PROBE_ROW of layer 0, each with its intensity and its population of link 4
+// (toward column + 1).
+constexpr int PROBE_COUNT = 10;
+constexpr int PROBE_ROW = 9;
+struct ProbeValues {
+    float intensity;
+    float population;
+};
+static_assert(PROBE_COUNT <= GRID_SIZE && PROBE_ROW < GRID_SIZE, "the probes lie in the lattice");
+
 class Lattice {
 public:
     LatticeLayer* layers[NUM_LAYERS];
@@ -34,8 +45,11 @@ public:
     void collide();
     void stream();
 
-    // Ten lines for columns 0..9 of row 9 of layer 0, then an empty line;
-    // flushes stdout. The first report that cannot be written is said on stderr.
+    // The values that the report prints for probe k, 0 <= k < PROBE_COUNT.
+    ProbeValues probe(int k) const;
+
+    // One line for each probe, then an empty line; flushes stdout. The first
+    // report that cannot be written is said on stderr.
     void printProbe() const;
 
     // Draws the cells as points with OpenGL, the old way (one glBegin/glEnd

@@ -166,6 +166,19 @@ EMSCRIPTEN_KEEPALIVE int lv_cells() { return NUM_LAYERS * GRID_SIZE * GRID_SIZE;
 // The camera's five floats: elevation, azimuth, distance, targetX, targetY.
 EMSCRIPTEN_KEEPALIVE const float* lv_camera() { return &program->camera.elevation; }
 
+// The values that the last report printed, as floats: for each probe its
+// intensity, then its population. The plot keeps them at every step.
+EMSCRIPTEN_KEEPALIVE int lv_probe_count() { return PROBE_COUNT; }
+EMSCRIPTEN_KEEPALIVE const float* lv_probes() {
+    static float values[2 * PROBE_COUNT];
+    for (int k = 0; k < PROBE_COUNT; ++k) {
+        const ProbeValues probe = program->lattice->probe(k);
+        values[2 * k] = probe.intensity;
+        values[2 * k + 1] = probe.population;
+    }
+    return values;
+}
+
 }  // extern "C"
 
 // ---------------------------------------------------------------- drawing

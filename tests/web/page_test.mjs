@@ -4,16 +4,19 @@
 // context, a browser without WebGL, high-density screens, its buttons, the
 // wheel, touch, smaller screens, the snapshots it saves (against the golden
 // SHA-256 of lbm_trace's), the mouse's back and forward buttons and the
-// prompt before leaving unsaved reports.
+// prompt before leaving unsaved reports; the picture it saves, the film it
+// records (read back with ffprobe), and the plot of the probes' values.
 //
-// The part of keys and text runs in Firefox too, with a snapshot, when
-// LBM_FIREFOX_TEST is set (Firefox needs an X display for WebGL: DISPLAY).
+// The part of keys and text runs in Firefox too, with a snapshot and a saved
+// picture, when LBM_FIREFOX_TEST is set (Firefox needs an X display for
+// WebGL: DISPLAY).
 //
 // usage: node page_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
 //              the reports of N steps from start-up
 import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
 import {createHash} from 'node:crypto';
 import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
 import {createRequire} from 'node:module';
@@ -22,7 +25,7 @@ import {dirname, join} from 'node:path';
 import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
 import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from '../../browsers/browser.mjs';
-import {readPng} from '../../browsers/picture.mjs';
+import {readPng, readPpm} from '../../browsers/picture.mjs';
 import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
@@ -65,8 +68,22 @@ async function downloaded(directory, name) {
 const GOLDEN_SNAPSHOTS = new Map(readFileSync(join(dirname(fileURLToPath(import.meta.url)), '..', 'golden',
   'snapshots_150.sha256'), 'latin1').trim().split('\n').map((line) => line.split(/ +/).reverse())
   .filter(([name]) => name.endsWith('.vti')));
-const snapshotName = (step) => `lattice_${String(step).padStart(6, '0')}.vti`;
+const stepText = (step) => String(step).padStart(6, '0');
+const snapshotName = (step) => `lattice_${stepText(step)}.vti`;
+const pictureName = (step) => `frame_${stepText(step)}.png`;
+const filmName = (first, last) => `film_${stepText(first)}-${stepText(last)}.webm`;
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
+
+// The frames of the film FILE, as ffprobe reads them: their number and
+// times (s). Fails unless it is VP8 or VP9 (WebM) at 800 x 600.
+function filmFrames(file) {
+  const probe = JSON.parse(execFileSync('ffprobe', ['-v', 'error', '-count_frames', '-select_streams', 'v:0',
+    '-show_entries', 'stream=codec_name,width,height,nb_read_frames:frame=pts_time', '-of', 'json', file], {encoding: 'utf8'}));
+  const stream = probe.streams[0];
+  assert.match(stream.codec_name, /^vp[89]$/);
+  assert.deepEqual([stream.width, stream.height], [800, 600]);
+  return {frames: Number(stream.nb_read_frames), times: probe.frames.map((frame) => Number(frame.pts_time))};
+}
 
 // Fails with the first differing pixels when the canvas differs from the
 // window's reference picture NAME.
@@ -168,6 +185,15 @@ test('the page in Chromium', async (t) => {
     await assertPicture(page, 'stepped');
   });
 
+  await t.test('Save the picture saves the pixels shown, named by the step: the window\'s picture after 60 steps', async () => {
+    const downloads = await allowDownloads(t, page);
+    await page.click('#save-picture');
+    const saved = readPng(await downloaded(downloads, pictureName(STEPS)));
+    assert.equal(differingPixels(saved, await canvasPicture(page), 0).length, 0);
+    await assertPicture(page, 'stepped', saved);
+    assert.equal(await page.$eval('#status', (s) => s.textContent), `Running: ${STEPS} steps. Saved the picture as ${pictureName(STEPS)}.`);
+  });
+
   await t.test('middle drags zoom out, beyond the canvas too (the drag holds the pointer)', async () => {
     await drag(page, 'middle', [400, 0], [400, 900]);
     await drag(page, 'middle', [400, 0], [400, 686]);
@@ -185,21 +211,26 @@ test('the page in Chromium', async (t) => {
     await page.waitForFunction(() => latticeview.counts.contextsLost === 1, {timeout: 10000});
     assert.deepEqual(await page.evaluate(() => [!document.getElementById('lost-context').hidden,
       document.getElementById('status').textContent]), [true,
-      `The browser took the graphics away; waiting for them to come back. Running: ${STEPS} steps.`]);
+      `The browser took the graphics away; waiting for them to come back. Running: ${STEPS} steps. Saved the picture as ${pictureName(STEPS)}.`]);
     assert.deepEqual(await axeViolations(page), [], 'with a lost context');
     await page.evaluate(() => window.restoreContext());
     await page.waitForFunction(() => latticeview.counts.contextsRestored === 1, {timeout: 10000});
     assert.deepEqual(await page.evaluate(() => [document.getElementById('lost-context').hidden,
-      document.getElementById('status').textContent]), [true, `The browser gave the graphics back. Running: ${STEPS} steps.`]);
+      document.getElementById('status').textContent]), [true, `The browser gave the graphics back. Running: ${STEPS} steps. Saved the picture as ${pictureName(STEPS)}.`]);
     assert.deepEqual(await axeViolations(page), [], 'with a context lost and restored');
     await assertPicture(page, 'zoomed');
   });
 
-  await t.test(`${FAST_PRESSES} presses of f in all: every report exact, shown, and saved as the same bytes`, async () => {
+  await t.test(`${FAST_PRESSES} presses of f in all: every report exact, shown, and saved as the same bytes; the plot drawn once a tick at most`, async () => {
+    const counts = () => page.evaluate(() => [latticeview.counts.plotDraws, latticeview.counts.ticks]);
+    const before = await counts();
     await pressKeys(page, Array(FAST_PRESSES - STEPS).fill('f'));
     const text = await reportText(page);
     assert.equal(text.saved, golden);
     assert.equal(text.shown, golden);
+    const after = await counts();
+    assert.ok(after[0] > before[0] && after[0] - before[0] <= after[1] - before[1], `plot draws and ticks: ${before} -> ${after}`);
+    assert.equal(await page.evaluate(() => latticeview.plotSteps()), FAST_PRESSES);
 
     const downloads = await allowDownloads(t, page);
     await page.click('#save');
@@ -231,6 +262,119 @@ test('the page in Chromium', async (t) => {
     await saving.click('#save');
     assert.equal((await downloaded(downloads, 'latticeview-reports.txt')).toString('latin1'), firstReports(150));
     await saving.close();
+  });
+
+  await t.test('Record films the picture: a frame at the start, at each step and drag and at Stop, none while idle', async () => {
+    const filming = await openPage(browser, PAGE);
+    const downloads = await allowDownloads(t, filming);
+    await filming.click('#record');
+    for (let i = 0; i < 3; i++) {
+      await filming.keyboard.press('f');
+      await waitFrames(filming);
+    }
+    await drag(filming, 'left', [400, 300], [460, 320]);
+    const asked = await filming.evaluate(() => latticeview.counts.filmFrames);
+    await filming.evaluate(() => new Promise((resolve) => setTimeout(resolve, 1500)));
+    assert.equal(await filming.evaluate(() => latticeview.counts.filmFrames), asked, 'no frame asked for while idle');
+    const last = await canvasPicture(filming);
+    await filming.click('#record');
+    const film = join(downloads, filmName(0, 3));
+    await downloaded(downloads, filmName(0, 3));
+    const {frames, times} = filmFrames(film);
+    // The recorder may merge frames asked for in quick succession (the
+    // drag's), but adds none: the idle time is one frame's, the last before Stop.
+    assert.ok(frames >= 5 && frames <= asked + 1, `${frames} frames of ${asked + 1} asked for`);
+    assert.ok(times.at(-1) - times.at(-2) >= 1.4, `the frames' times: ${times}`);
+    // Its last frame is the picture shown, within the film's lossy coding:
+    // the points' pixels are lit and the rest dark.
+    const ppms = execFileSync('ffmpeg', ['-v', 'error', '-i', film, '-fps_mode', 'passthrough', '-f', 'image2pipe', '-vcodec', 'ppm', '-'],
+      {maxBuffer: 1 << 28});
+    const frame = readPpm(ppms.subarray(ppms.length - ppms.length / frames));
+    const lit = (picture, i) => Math.max(...picture.rgb.subarray(3 * i, 3 * i + 3)) > 60;
+    let differing = 0;
+    let shownLit = 0;
+    for (let i = 0; i < 800 * 600; i++) {
+      if (lit(last, i)) shownLit++;
+      if (lit(last, i) !== lit(frame, i)) differing++;
+    }
+    assert.ok(shownLit > 2000 && differing < shownLit / 10, `${differing} of ${shownLit} lit pixels differ`);
+    await filming.close();
+  });
+
+  await t.test('the plot: each probe\'s values at every step, inf and nan marked from where they begin; Save the plot; idle, nothing drawn', async () => {
+    const plotting = await openPage(browser, PAGE);
+    const downloads = await allowDownloads(t, plotting);
+    const n = 150;
+    await pressKeys(plotting, Array(n).fill('f'));
+    await waitFrames(plotting);
+    // The values kept are those printed: inf, -nan, or within the last digit.
+    const printed = firstReports(n).split('\n\n').slice(0, n)
+      .map((report) => report.split('\n').map((line) => line.split(': ')[1].split(' / ')));
+    const kept = await plotting.evaluate((n) => Array.from({length: n}, (_, s) => Array.from({length: 10},
+      (_, k) => [0, 1].map((which) => String(latticeview.plotValue(s + 1, k, which))))), n);
+    assert.equal(await plotting.evaluate(() => latticeview.plotSteps()), n);
+    for (let s = 0; s < n; s++) {
+      for (let k = 0; k < 10; k++) {
+        for (const which of [0, 1]) {
+          const text = printed[s][k][which];
+          const value = kept[s][k][which];
+          const special = {'inf': 'Infinity', '-inf': '-Infinity', '-nan': 'NaN'}[text];
+          const same = special ? value === special : Math.abs(Number(text) - Number(value)) <= 5e-7 + Math.abs(Number(value)) * 1e-15;
+          assert.ok(same, `step ${s + 1}, probe ${k}: printed ${text}, kept ${value}`);
+        }
+      }
+    }
+    // Where the plot is inked: the bands' rows at each step's centre, and
+    // the lines where the values lie.
+    const marks = (which) => plotting.evaluate((n, which) => {
+      const canvas = document.getElementById('plot');
+      const g = latticeview.plotGeometry();
+      const ratio = canvas.width / canvas.clientWidth;
+      const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      const inked = (x, y, reach = 0) => {
+        for (let dx = -reach; dx <= reach; dx++) {
+          for (let dy = -reach; dy <= reach; dy++) {
+            const i = (Math.floor((y + dy) * ratio) * canvas.width + Math.floor((x + dx) * ratio)) * 4;
+            if (data[i] < 240 || data[i + 1] < 240 || data[i + 2] < 240) return true;
+          }
+        }
+        return false;
+      };
+      const wrong = [];
+      for (let k = 0; k < 10; k++) {
+        for (let s = 1; s <= n; s++) {
+          const v = latticeview.plotValue(s, k, which);
+          const bands = [inked(g.x(s), g.infTop + 2 * k + 1), inked(g.x(s), g.nanTop + 2 * k + 1)];
+          if (bands[0] !== (Math.abs(v) === Infinity) || bands[1] !== Number.isNaN(v)) wrong.push(`probe ${k} step ${s}: ${v} ${bands}`);
+          if ([60, 80, 100, 120, 135].includes(s) && !inked(g.x(s), g.y(v), 1)) wrong.push(`probe ${k} step ${s}: no line at ${v}`);
+        }
+      }
+      if (inked(g.x(20), g.y(1e20), 2)) wrong.push('a line where no value is');
+      return wrong;
+    }, n, which);
+    assert.deepEqual(await marks(0), []);
+    await plotting.click('#plot-population');
+    await waitFrames(plotting);
+    assert.deepEqual(await marks(1), []);
+
+    // The plot saved is the plot shown.
+    await plotting.click('#save-plot');
+    const saved = readPng(await downloaded(downloads, `probes_population_${stepText(n)}.png`));
+    const [width, height, base64] = await plotting.$eval('#plot', (canvas) => {
+      const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      let text = '';
+      for (let i = 0; i < data.length; i += 4) text += String.fromCharCode(data[i], data[i + 1], data[i + 2]);
+      return [canvas.width, canvas.height, btoa(text)];
+    });
+    assert.equal(differingPixels(saved, {width, height, rgb: Buffer.from(base64, 'base64')}, 0).length, 0);
+
+    // Idle, with the plot shown: no tick, no frame, no drawing of the plot.
+    const counts = () => plotting.evaluate(() => [latticeview.counts.ticks, latticeview.counts.frames, latticeview.counts.plotDraws]);
+    await waitFrames(plotting);
+    const idle = await counts();
+    await plotting.evaluate(() => new Promise((resolve) => setTimeout(resolve, 1000)));
+    assert.deepEqual(await counts(), idle);
+    await plotting.close();
   });
 
   await t.test('the mouse\'s back and forward buttons over the picture do nothing; leaving unsaved reports asks first', async () => {
@@ -281,7 +425,7 @@ test('the page in Chromium', async (t) => {
     await tab.close();
   });
 
-  await t.test('without WebGL the page says so in place of the canvas; keys and reports still work', async () => {
+  await t.test('without WebGL the page says so in place of the canvas, and offers no picture to save or film; keys and reports still work', async () => {
     const bare = await openPage(browser, PAGE, {
       beforeLoad: () => {
         const getContext = HTMLCanvasElement.prototype.getContext;
@@ -292,6 +436,7 @@ test('the page in Chromium', async (t) => {
     });
     assert.equal(await bare.$eval('#no-webgl', (p) => !p.hidden && p.offsetHeight > 0), true);
     assert.equal(await bare.$eval('#world', (c) => c.hidden), true);
+    assert.deepEqual(await bare.$$eval('#save-picture, #record', (b) => b.map((e) => e.disabled)), [true, true]);
     await pressKeys(bare, ['f', 'f']);
     assert.equal((await reportText(bare)).saved, firstReports(2));
     await bare.close();
@@ -299,11 +444,14 @@ test('the page in Chromium', async (t) => {
 
   await t.test('at a device pixel ratio of 2 the drawing buffer doubles and the picture keeps its layout', async () => {
     const sharp = await openPage(browser, PAGE, {pixelRatio: 2});
+    const downloads = await allowDownloads(t, sharp);
     await waitFrames(sharp);
     assert.deepEqual(await sharp.$eval('#world', (c) => [c.width, c.height, c.clientWidth, c.clientHeight]),
       [1600, 1200, 800, 600]);
     const shown = await canvasPicture(sharp);
     assert.deepEqual([shown.width, shown.height], [1600, 1200]);
+    await sharp.click('#save-picture');
+    assert.equal(differingPixels(readPng(await downloaded(downloads, pictureName(0))), shown, 0).length, 0);
     // Every CSS pixel is a block of 2 x 2 device pixels of one colour.
     const sampled = {width: 800, height: 600, rgb: Buffer.alloc(800 * 600 * 3)};
     const mixed = [];
@@ -354,16 +502,18 @@ test('the page in Chromium', async (t) => {
     await controls.waitForFunction((n) => document.getElementById('status').textContent === `Running: ${n} steps.`,
       {timeout: 5000, polling: 20}, held);
     const order = [];
-    for (let i = 0; i < 4; i++) {
+    for (let i = 0; i < 5; i++) {
       await controls.keyboard.press('Tab');
       order.push(await focused());
     }
-    assert.deepEqual(order, ['end', 'zoom-in', 'zoom-out', 'save']);
+    assert.deepEqual(order, ['end', 'zoom-in', 'zoom-out', 'record', 'save']);
     await controls.focus('#end');
     await controls.keyboard.press('Enter');
     assert.equal(await controls.evaluate(() => latticeview.ended()), true);
-    assert.deepEqual(await controls.$$eval('#step, #end, #zoom-in, #zoom-out, #save, #save-snapshot', (b) => b.map((e) => e.disabled)),
-      [true, true, true, true, false, false]);  // both saves work after q
+    // Everything that saves, and Record, still acts after q.
+    assert.deepEqual(await controls.$$eval('#controls button', (b) => b.map((e) => [e.id, e.disabled])),
+      [['step', true], ['end', true], ['zoom-in', true], ['zoom-out', true], ['record', false], ['saves-toggle', false],
+        ['save', false], ['save-snapshot', false], ['save-picture', false]]);
     assert.equal(await focused(), 'save', 'the focus leaves End for what still acts');
     await controls.close();
   });
@@ -568,7 +718,8 @@ test('the page in Chromium', async (t) => {
       await laptop.keyboard.press('f');
       await waitFrames(laptop);
     }
-    const inView = () => laptop.evaluate(() => ['#world', '#step', '#end', '#save', '#status', '#reports > span:last-child']
+    const inView = () => laptop.evaluate(() => ['#world', '#step', '#end', '#save', '#record', '#status', '#plot', '#save-plot',
+      '#reports > span:last-child']
       .map((selector) => {
         const r = document.querySelector(selector).getBoundingClientRect();
         return [selector, r.top >= 0 && r.left >= 0 && r.bottom <= innerHeight && r.right <= innerWidth && r.height > 0];
@@ -585,7 +736,8 @@ test('the page in Chromium', async (t) => {
 
   await t.test('a smaller canvas draws and drags as the window resized to its size', async () => {
     const resized = await openPage(browser, PAGE);
-    // The viewport's height at which the picture is 640 x 480.
+    // The viewport's height at which the picture is 640 x 480, each size read
+    // once the page has laid itself out again.
     let size = null;
     for (let height = 450; height < 700 && !(size && size[0] === 640); height++) {
       await resized.setViewport({width: 1400, height});
@@ -602,11 +754,17 @@ test('the page in Chromium', async (t) => {
   await t.test('a phone (390 x 844 at a ratio of 3): the picture fits at 4:3, buffer in device pixels, controls in view; a swipe orbits', async () => {
     const phone = await openPage(browser, PAGE, {width: 390, height: 844, pixelRatio: 3, hasTouch: true});
     await waitFrames(phone);
-    const [cssWidth, cssHeight, width, height, bottom] = await phone.evaluate(() => {
+    const [cssWidth, cssHeight, width, height, bottom, rows, plot] = await phone.evaluate(() => {
       const c = document.getElementById('world');
-      return [c.clientWidth, c.clientHeight, c.width, c.height, document.getElementById('controls').getBoundingClientRect().bottom];
+      const buttonTops = [...document.querySelectorAll('#controls button')].map((b) => b.getBoundingClientRect())
+        .filter((r) => r.height > 0).map((r) => Math.round(r.top));
+      const p = document.getElementById('plot');
+      return [c.clientWidth, c.clientHeight, c.width, c.height, document.getElementById('controls').getBoundingClientRect().bottom,
+        new Set(buttonTops).size, [p.width, p.height, p.getBoundingClientRect().right]];
     });
     assert.ok(cssWidth <= 390 - 32 && cssWidth >= 300, `width ${cssWidth}`);
+    assert.ok(rows <= 2, `the controls on ${rows} rows`);
+    assert.ok(plot[0] >= 3 * 300 && plot[1] === 3 * (await phone.$eval('#plot', (p) => p.clientHeight)) && plot[2] <= 390, `the plot: ${plot}`);
     assert.deepEqual([cssHeight * 4, width, height], [cssWidth * 3, cssWidth * 3, cssHeight * 3]);
     assert.ok(bottom <= 844);
     // A swipe up on the picture orbits and does not scroll the page, which could scroll.
@@ -886,7 +1044,7 @@ test('the page in Chromium', async (t) => {
   }
 });
 
-test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
+test('the page in Firefox: keys, reports, q, a snapshot, a saved picture, a film', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
   const downloads = temporaryDirectory(t, 'downloads');
   const browser = await launchFirefox({downloads});
   t.after(() => browser.close());
@@ -917,10 +1075,24 @@ test('the page in Firefox: keys, reports, q, a snapshot', {skip: !process.env.LB
   await page.mouse.wheel({deltaY: 114});
   await page.waitForFunction(() => latticeview.camera()[2] !== 90, {timeout: 5000});
   assert.equal(await distance(), 100);
+  await page.click('#save-picture');
+  await assertPicture(page, 'stepped', readPng(await downloaded(downloads, pictureName(STEPS))));
+  // A film of two steps: a frame at the start, at each step and at Stop
+  // (Firefox's recorder adds the last frame again once a second while none
+  // comes).
+  await page.click('#record');
+  for (let i = 0; i < 2; i++) {
+    await page.keyboard.press('f');
+    await waitFrames(page);
+  }
+  await page.click('#record');
+  await downloaded(downloads, filmName(STEPS, STEPS + 2));
+  const {frames} = filmFrames(join(downloads, filmName(STEPS, STEPS + 2)));
+  assert.ok(frames >= 3, `${frames} frames`);
   await pressKeys(page, ['q', 'f']);
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
-  assert.equal((await reportText(page)).saved, expected);
+  assert.equal((await reportText(page)).saved, expectedReports(LBM_TRACE, STEPS + 2));
 
   // On the focused Step button, Enter and Space each step once.
   const controls = await openPage(browser, PAGE);

@@ -11,5 +11,15 @@ const Files = (() => {
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
-  return {download};
+  // Offers the picture on `canvas` as a PNG named `name`; the status says
+  // that `what` was saved. The canvas is read at once, in this task.
+  function downloadPicture(canvas, name, what) {
+    canvas.toBlob((blob) => {
+      if (blob === null) return;
+      download(blob, name);
+      Program.noteFile('Saved ' + what + ' as ' + name + '.');
+    }, 'image/png');
+  }
+
+  return {download, downloadPicture};
 })();

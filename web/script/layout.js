@@ -7,13 +7,17 @@
 // new size of what is measured around it (the buttons, the status).
 //
 // Two arrangements (the style sheet's): `stacked`, the picture below the
-// title with the controls, the status, the reports and the help below it;
-// and `beside`, the picture taking the viewport's height with the rest
-// beside it (a wide screen, a phone held sideways). Each is measured with its
-// buttons laid out (Controls.fold) and the one with the larger picture taken:
-// in either, the picture, the buttons, the status and the first line of the
-// newest report are in view. The buttons' rows do not depend on the
-// picture's size, so laying out again gives the same size.
+// title with the controls, the status, the reports, the probes' plot and the
+// help below it; and `beside`, the picture taking the viewport's height with
+// the rest beside it (a wide screen, a phone held sideways). Each is measured
+// with its buttons laid out (Controls.fold) and the one with the larger
+// picture taken: in either, the picture, the buttons, the status and the
+// first line of the newest report are in view. The plot and the help come
+// after the reports and are not measured: stacked, the plot starts below
+// the reports, which reach the viewport's bottom; beside, the reports take
+// what the column leaves beside the picture, down to their least height. The
+// buttons' rows do not depend on the picture's size, so laying out again
+// gives the same size.
 //
 // A browser bar that comes and goes (a phone's) changes the viewport's
 // height alone, by at most BAR_MAX: the picture then takes the least height

@@ -2,18 +2,27 @@
 // page's work at each tick of the frame timer, and offers tests and
 // measurements what the page has done (`latticeview`).
 const latticeview = (() => {
+  let workMs = 0;  // the ticks' work in all
+
   // A tick: the camera of a drag moves; a frame is drawn when something
-  // shown changed; the new reports and steps are shown; the next tick comes
-  // while a drag goes on. Returns whether something shown is still not drawn.
+  // shown changed (and handed to a film that is recording); the plot, the
+  // new reports and steps are shown; the next tick comes while a drag goes
+  // on. Returns whether something shown is still not drawn.
   function frame(dirty) {
+    const start = performance.now();
     let undrawn = dirty;
     if (Program.running() && Drags.update()) undrawn = true;
-    if (undrawn && Drawing.draw()) undrawn = false;
+    if (undrawn && Drawing.draw()) {
+      undrawn = false;
+      PictureOut.drawn();
+    }
     if (!Drawing.ready()) undrawn = false;  // drawn when there is a context again
+    Plot.show();
     Reports.show();
     Program.showStepsTaken();
     Program.describe(camera());
     if (Program.running() && Drags.going()) Frames.arm();
+    workMs += performance.now() - start;
     return undrawn;
   }
 
@@ -29,6 +38,8 @@ const latticeview = (() => {
     Controls.start();
     Layout.start();
     Drawing.start();
+    PictureOut.start();
+    Plot.start();
     Program.showStatus();
     Frames.tickNow();
   };
@@ -41,7 +52,18 @@ const latticeview = (() => {
       get ticks() { return Frames.ticks(); },
       get contextsLost() { return Drawing.contextsLost(); },
       get contextsRestored() { return Drawing.contextsRestored(); },
+      get plotDraws() { return Plot.draws(); },
+      get filmFrames() { return PictureOut.filmFrames(); },
     },
+    // The ticks' work and the plot's drawing, in ms in all; the values it keeps
+    // (plotValue(step, probe, 0 for the intensity or 1 for the population))
+    // and where its last drawing put them (plotGeometry().x(step), .y(value)).
+    workMs: () => workMs,
+    plotDrawMs: Plot.drawMs,
+    plotSteps: Plot.steps,
+    plotValue: Plot.value,
+    plotGeometry: Plot.geometry,
+    recording: PictureOut.recording,
     reportText: Reports.text,
     showReports: Reports.show,
     ended: Program.ended,

@@ -12,6 +12,7 @@ const Program = (() => {
   const description = document.getElementById('world-description');
   const STEPS_SAID_MS = 1000;
   const endListeners = [];
+  const stepListeners = [];
   let running = false;
   let ended = false;
   let endStatus = 0;
@@ -88,6 +89,7 @@ const Program = (() => {
     Module._lv_step();
     steps++;
     Reports.flush();
+    stepListeners.forEach((listener) => listener());
     Frames.invalidate();
   }
 
@@ -128,6 +130,7 @@ const Program = (() => {
   return {
     start, step, end, abort, showStatus, showStepsTaken, notePicture, noteFile, describe,
     whenEnded: (listener) => { endListeners.push(listener); },
+    whenStepped: (listener) => { stepListeners.push(listener); },
     running: () => running,
     ended: () => ended,
     steps: () => steps,
