@@ -100,22 +100,12 @@ std::string runParameterRule(RunParameter parameter) {
 }
 
 void copyRunParameter(RunParameter parameter, const RunParameters& from, RunParameters& to) {
-    switch (parameter) {
-        case PARAMETER_TAU:
-            to.tau = from.tau;
-            break;
-        case PARAMETER_SPACING:
-            to.spacing = from.spacing;
-            break;
-        case PARAMETER_SOURCE:
-            to.sourceX = from.sourceX;
-            to.sourceY = from.sourceY;
-            to.sourceLayer = from.sourceLayer;
-            break;
-        case PARAMETER_SOURCE_VALUE:
-            to.sourceValue = from.sourceValue;
-            break;
-        case PARAMETER_COUNT:
-            break;
+    if (parameter == PARAMETER_TAU) to.tau = from.tau;
+    if (parameter == PARAMETER_SPACING) to.spacing = from.spacing;
+    if (parameter == PARAMETER_SOURCE_VALUE) to.sourceValue = from.sourceValue;
+    if (parameter == PARAMETER_SOURCE) {
+        to.sourceX = from.sourceX;
+        to.sourceY = from.sourceY;
+        to.sourceLayer = from.sourceLayer;
     }
 }

@@ -5,16 +5,18 @@
 // wheel, touch, smaller screens, the snapshots it saves (against the golden
 // SHA-256 of lbm_trace's), the mouse's back and forward buttons and the
 // prompt before leaving unsaved reports; the picture it saves, the film it
-// records (read back with ffprobe), and the plot of the probes' values.
+// records (read back with ffprobe), the plot of the probes' values; another
+// run: a snapshot opened and continued, files refused, parameters from a
+// link and from the form (against lbm_trace).
 //
-// The part of keys and text runs in Firefox too, with a snapshot and a saved
-// picture, when LBM_FIREFOX_TEST is set (Firefox needs an X display for
-// WebGL: DISPLAY).
+// The part of keys and text runs in Firefox too, with a snapshot, a saved
+// picture, a film, a snapshot continued and a link with parameters, when
+// LBM_FIREFOX_TEST is set (Firefox needs an X display for WebGL: DISPLAY).
 //
 // usage: node page_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
-//              the reports of N steps from start-up
+//              the reports of N steps from start-up, its snapshots, resumed
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {createHash} from 'node:crypto';

@@ -20,14 +20,9 @@
 // start-up values. Once the program has ended (q), nothing is opened or
 // restarted: the page is reloaded for that.
 const Runs = (() => {
-  const openButton = document.getElementById('open');
-  const fileInput = document.getElementById('open-file');
-  const view = document.getElementById('view');
-  const settings = document.getElementById('settings');
-  const form = document.getElementById('parameters');
-  const restartButton = document.getElementById('restart');
-  const formError = document.getElementById('parameters-error');
-  const headingNote = document.getElementById('run-parameters');
+  const [openButton, fileInput, view, settings, form, restartButton, formError, headingNote] =
+    ['open', 'open-file', 'view', 'settings', 'parameters', 'restart', 'parameters-error', 'run-parameters']
+      .map((id) => document.getElementById(id));
   const encoder = new TextEncoder();
   let names = [];  // the parameters' names, set by start
   let opening = Promise.resolve();  // the last file's opening
