@@ -341,6 +341,14 @@ test('the page in Chromium', async (t) => {
     await pressKeys(opening, ['f']);
     assert.equal((await reportText(opening)).saved, snapshots.resumed(1));
     assert.deepEqual(dialogs, ['confirm', 'confirm']);
+    // A snapshot at the last step that the page counts: it goes on from
+    // there, and takes no more steps.
+    const last = Buffer.from(snapshots.bytes.toString('latin1').replace('format="ascii">140<', 'format="ascii">2147483647<'),
+      'latin1');
+    await dropFile(opening, 'last.vti', last);
+    await pressKeys(opening, ['f']);
+    assert.equal(await statusText(opening), 'Running: 2147483647 steps. No more steps: the run has taken as many as the page can count.');
+    assert.equal((await reportText(opening)).saved, '');
     assert.deepEqual(opening.messages.filter((m) => m.type === 'error' || m.type === 'pageerror'), []);
     await opening.close();
   });
