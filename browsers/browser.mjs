@@ -54,9 +54,9 @@ export async function launchFirefox({downloads = null} = {}) {
 // default leaves the picture its full 800 x 600) at the given device pixel
 // ratio, with touch events if `hasTouch`, and waits until its program runs.
 // With `from`, the tab opens that address first, so that the page has one to
-// go back to.
+// go back to; `search` is the query of the page's address ('?tau=0.6').
 export async function openPage(browser, file, {pixelRatio = 1, width = 1400, height = 1000, hasTouch = false,
-  beforeLoad = null, from = null} = {}) {
+  beforeLoad = null, from = null, search = ''} = {}) {
   const page = await browser.newPage();
   if (from !== null) await page.goto(from);
   await page.setViewport({width, height, deviceScaleFactor: pixelRatio, hasTouch});
@@ -64,7 +64,7 @@ export async function openPage(browser, file, {pixelRatio = 1, width = 1400, hei
   const messages = [];
   page.on('console', (message) => messages.push({type: message.type(), text: message.text()}));
   page.on('pageerror', (error) => messages.push({type: 'pageerror', text: String(error)}));
-  await page.goto(pathToFileURL(file).href);
+  await page.goto(pathToFileURL(file).href + search);
   await page.waitForFunction(() => typeof latticeview !== 'undefined' && latticeview.running(), {timeout: 30000});
   page.messages = messages;
   return page;

@@ -4,7 +4,6 @@
 // window's pictures of it as PNG files; or continues a lattice saved in a
 // snapshot.
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -15,13 +14,13 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "bounded_file.h"
 #include "camera.h"
 #include "lattice.h"
+#include "parameter_text.h"
 #include "run_parameters.h"
 #include "snapshot_format.h"
 #include "quote.h"
@@ -101,24 +100,11 @@ struct Options {
     int height = WINDOW_HEIGHT;
     CameraState camera = DEFAULT_CAMERA;
     const char* resumeFile = nullptr;
-    // Given on the command line; otherwise the start-up value, or the
-    // snapshot's on resume.
-    std::optional<float> tau;
-    std::optional<float> spacing;
-    std::optional<float> sourceValue;
-    std::optional<std::array<int, 3>> source;  // column, row, layer
+    // The parameters given on the command line (given[p]) and their values;
+    // the others are the start-up values, or the snapshot's on resume.
+    RunParameters parameters;
+    bool given[PARAMETER_COUNT] = {};
 };
-
-// A whole decimal number from `minimum` to the largest long.
-bool parseCount(const char* text, long minimum, long& value) {
-    if (*text < '0' || *text > '9') return false;  // no sign, no leading blank
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || parsed < minimum) return false;
-    value = parsed;
-    return true;
-}
 
 // WIDTHxHEIGHT, each a whole number from 1 to WINDOW_SIZE_MAX, the window's
 // bound.
@@ -126,8 +112,8 @@ bool parseSize(const char* text, int& width, int& height) {
     const char* const x = std::strchr(text, 'x');
     long parsedWidth = 0;
     long parsedHeight = 0;
-    if (x == nullptr || !parseCount(std::string(text, x).c_str(), 1, parsedWidth) ||
-        !parseCount(x + 1, 1, parsedHeight) || parsedWidth > WINDOW_SIZE_MAX || parsedHeight > WINDOW_SIZE_MAX)
+    if (x == nullptr || !readWholeNumber(std::string(text, x).c_str(), 1, parsedWidth) ||
+        !readWholeNumber(x + 1, 1, parsedHeight) || parsedWidth > WINDOW_SIZE_MAX || parsedHeight > WINDOW_SIZE_MAX)
         return false;
     width = static_cast<int>(parsedWidth);
     height = static_cast<int>(parsedHeight);
@@ -171,35 +157,6 @@ bool parseCamera(const char* text, CameraState& camera, std::string& why) {
     return false;
 }
 
-// The whole argument as C's strtof reads it (the float nearest the decimal,
-// or a hexadecimal float), finite; no leading blank. A decimal beyond the
-// largest float reads as an infinity, so it is refused too.
-bool parseFloat(const char* text, std::optional<float>& value) {
-    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return false;
-    char* end = nullptr;
-    const float parsed = std::strtof(text, &end);
-    if (*end != '\0' || !std::isfinite(parsed)) return false;
-    value = parsed;
-    return true;
-}
-
-// "X,Y" or "X,Y,LAYER", whole decimal numbers, a cell of the lattice.
-bool parseCell(const char* text, std::optional<std::array<int, 3>>& cell) {
-    std::array<long, 3> parts = {0, 0, 0};
-    std::string rest = text;
-    size_t count = 0;
-    while (count < parts.size()) {
-        const size_t comma = rest.find(',');
-        if (!parseCount(rest.substr(0, comma).c_str(), 0, parts[count++])) return false;
-        if (comma == std::string::npos) break;
-        rest.erase(0, comma + 1);
-        if (count == parts.size()) return false;  // a fourth number
-    }
-    if (count < 2 || parts[0] >= GRID_SIZE || parts[1] >= GRID_SIZE || parts[2] >= NUM_LAYERS) return false;
-    cell = std::array<int, 3>{static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2])};
-    return validSourceCell((*cell)[0], (*cell)[1], (*cell)[2]);
-}
-
 int usageError(const std::string& what) {
     std::fprintf(stderr, "%s: %s\nusage: %sTry '%s --help' for more information.\n", PROGRAM, what.c_str(), SYNOPSIS,
                  PROGRAM);
@@ -236,20 +193,15 @@ std::string takeValue(const std::string& name, const char* value, Options& optio
         if (*value == '\0') return "option '--resume' needs a file";
         options.resumeFile = value;
     } else if (name == "--every") {
-        if (!parseCount(value, 1, options.every)) return "invalid interval " + quotedText(value) + " (a whole number from 1)";
-    } else if (name == "--tau") {
-        if (!parseFloat(value, options.tau) || !validTau(*options.tau))
-            return invalid("relaxation time", "a finite number greater than 0, whose reciprocal is a finite float");
-    } else if (name == "--spacing") {
-        if (!parseFloat(value, options.spacing) || !validSpacing(*options.spacing))
-            return invalid("spacing", "a finite number greater than 0");
-    } else if (name == "--source-value") {
-        if (!parseFloat(value, options.sourceValue)) return invalid("source value", "a finite number");
-    } else if (name == "--source") {
-        if (!parseCell(value, options.source))
-            return invalid("source cell", ("X,Y or X,Y,LAYER: column X and row Y from 0 to 49, LAYER " +
-                                           (NUM_LAYERS == 1 ? "0" : "from 0 to " + std::to_string(NUM_LAYERS - 1)))
-                                              .c_str());
+        if (!readWholeNumber(value, 1, options.every)) return "invalid interval " + quotedText(value) + " (a whole number from 1)";
+    } else {
+        for (int i = 0; i < PARAMETER_COUNT; ++i) {
+            const auto parameter = static_cast<RunParameter>(i);
+            if (name != "--" + std::string(RUN_PARAMETER_NAMES[i].name)) continue;
+            if (!readRunParameter(parameter, value, options.parameters))
+                return invalid(RUN_PARAMETER_NAMES[i].what, runParameterRule(parameter).c_str());
+            options.given[i] = true;
+        }
     }
     return "";
 }
@@ -294,7 +246,7 @@ int parseArguments(int argc, char** argv, Options& options) {
             continue;
         }
         if (stepsGiven) return usageError("more than one step count (" + quotedText(argument) + ")");
-        if (!parseCount(argv[i], 0, options.steps))
+        if (!readWholeNumber(argv[i], 0, options.steps))
             return usageError("invalid step count " + quotedText(argument) + " (a whole number from 0)");
         stepsGiven = true;
     }
@@ -305,8 +257,9 @@ int parseArguments(int argc, char** argv, Options& options) {
         return 2;
     }
     // The source is loaded once, at step 0; a snapshot holds what it became.
-    if (options.resumeFile != nullptr && (options.source || options.sourceValue))
-        return usageError(std::string("option '") + (options.source ? "--source" : "--source-value") +
+    const bool source = options.given[PARAMETER_SOURCE];
+    if (options.resumeFile != nullptr && (source || options.given[PARAMETER_SOURCE_VALUE]))
+        return usageError(std::string("option '") + (source ? "--source" : "--source-value") +
                           "' cannot be given with '--resume': the source is loaded at step 0, and the snapshot "
                           "holds the lattice it became");
     return -1;
@@ -450,14 +403,8 @@ int main(int argc, char** argv) {
         const int failure = readResumed(options, resumed, request);
         if (failure >= 0) return failure;
     }
-    if (options.tau) parameters.tau = *options.tau;
-    if (options.spacing) parameters.spacing = *options.spacing;
-    if (options.source) {
-        parameters.sourceX = (*options.source)[0];
-        parameters.sourceY = (*options.source)[1];
-        parameters.sourceLayer = (*options.source)[2];
-    }
-    if (options.sourceValue) parameters.sourceValue = *options.sourceValue;
+    for (int i = 0; i < PARAMETER_COUNT; ++i)
+        if (options.given[i]) copyRunParameter(static_cast<RunParameter>(i), options.parameters, parameters);
     // A resumed lattice is built with the tau and the spacing of the run from
     // its step on: its links' lengths come from that spacing.
     std::unique_ptr<Lattice> lattice;

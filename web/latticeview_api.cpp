@@ -1,5 +1,6 @@
 // The C functions that the page's script calls: the program's lattice, its
-// camera and drags, the matrices of the picture, and the lattice's snapshot.
+// camera and drags, the matrices of the picture, the lattice's snapshot, and
+// the other runs (a snapshot continued, other parameters).
 // The page's frame timer, keys, drags, reports and WebGL drawing are its
 // script's, in web/script/.
 //
@@ -8,6 +9,7 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -19,12 +21,14 @@
 #include "camera.h"
 #include "drag.h"
 #include "lattice.h"
+#include "parameter_text.h"
 #include "picture.h"
 #include "point_list.h"
 #include "point_prelude.h"
 #include "point_shader.h"
 #include "run_parameters.h"
 #include "snapshot_format.h"
+#include "snapshot_layout.h"
 #include "view_matrices.h"
 
 namespace {
@@ -90,11 +94,19 @@ EMSCRIPTEN_KEEPALIVE int lv_canvas_height() { return CANVAS_HEIGHT; }
 // The window's frame timer period, in seconds.
 EMSCRIPTEN_KEEPALIVE double lv_frame_period() { return static_cast<double>(FRAME_PERIOD); }
 
-// One time step and its report.
-EMSCRIPTEN_KEEPALIVE void lv_step() {
+// One time step and its report; returns 0, taking none, once the steps have
+// reached the largest count they can hold (a snapshot may continue from
+// near it).
+EMSCRIPTEN_KEEPALIVE int lv_step() {
+    if (program->steps == LONG_MAX) return 0;
     program->lattice->step();
     program->steps++;
+    return 1;
 }
+
+// The steps of the run: from start-up, or from the step of the snapshot it
+// continues.
+EMSCRIPTEN_KEEPALIVE long lv_steps() { return program->steps; }
 
 // A button pressed at (x, y), in CSS pixels from the canvas's top left corner;
 // buttons as the window numbers them (1 left, 2 middle, 3 right).
@@ -295,5 +307,137 @@ EMSCRIPTEN_KEEPALIVE int lv_encode_snapshot() {
 EMSCRIPTEN_KEEPALIVE const unsigned char* lv_snapshot_data() { return snapshotFile.data(); }
 // "lattice_SSSSSS.vti", SSSSSS the step of the last snapshot encoded.
 EMSCRIPTEN_KEEPALIVE const char* lv_snapshot_name() { return snapshotName.c_str(); }
+
+}  // extern "C"
+
+// ---------------------------------------------------------------- other runs
+// A snapshot opened and continued from its step with its parameters, exactly
+// as `lbm_trace --resume FILE` continues it, read by the same reader; and a
+// new run from step 0 with other parameters, read as lbm_trace reads its
+// options. The script first copies a file's bytes, or a parameter's text,
+// into the input buffer. The module's memory does not grow: the buffer has
+// room for the largest snapshot and its name, and the script refuses a larger
+// file without copying more of it than that.
+
+namespace {
+
+constexpr size_t NAME_ROOM = 256;  // bytes of a file's name, its NUL included
+std::vector<unsigned char> input;  // made at its first use, then kept
+SnapshotReading opened;            // the snapshot last read, which lv_continue_snapshot continues
+bool openedReady = false;
+std::string answer;                // the text last handed to the script: a reason, a value, a rule
+RunParameters taken;               // the parameters of the next restart
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE int lv_snapshot_max_bytes() { return static_cast<int>(snapshotMaxBytes()); }
+EMSCRIPTEN_KEEPALIVE int lv_input_size() { return static_cast<int>(snapshotMaxBytes() + NAME_ROOM); }
+EMSCRIPTEN_KEEPALIVE unsigned char* lv_input() {
+    if (input.empty()) input.resize(snapshotMaxBytes() + NAME_ROOM);
+    return input.data();
+}
+
+// Reads the `size` bytes at lv_input() (at most lv_snapshot_max_bytes()) as
+// a snapshot, named by the NUL-terminated text that follows them (the name
+// gives the step of a snapshot without field data). Null when it is one of
+// this lattice, which lv_continue_snapshot then continues; otherwise the
+// reason, for "not a latticeview snapshot: REASON". The running lattice is
+// not touched either way.
+EMSCRIPTEN_KEEPALIVE const char* lv_read_snapshot(int size) {
+    openedReady = false;
+    if (size < 0 || static_cast<size_t>(size) > snapshotMaxBytes()) {
+        answer = "it is larger than a snapshot of this lattice can be";
+        return answer.c_str();
+    }
+    const unsigned char* data = lv_input();
+    const char* name = reinterpret_cast<const char*>(data + size);
+    if (std::memchr(name, '\0', NAME_ROOM) == nullptr) name = "";
+    if (!readSnapshot(data, static_cast<size_t>(size), name, opened, answer)) return answer.c_str();
+    openedReady = true;
+    return nullptr;
+}
+
+// The first `size` bytes of a file too large to be a snapshot, at
+// lv_input(): null when they begin as one of this lattice would, otherwise
+// the reason.
+EMSCRIPTEN_KEEPALIVE const char* lv_read_snapshot_head(int size) {
+    if (size < 0 || static_cast<size_t>(size) > snapshotMaxBytes()) size = static_cast<int>(snapshotMaxBytes());
+    return readSnapshotHead(lv_input(), static_cast<size_t>(size), answer) ? nullptr : answer.c_str();
+}
+// What the snapshot last read says: its step, and whether it has field data
+// (without, its step is from its name and its parameters the start-up ones).
+EMSCRIPTEN_KEEPALIVE long lv_read_step() { return opened.description.step; }
+EMSCRIPTEN_KEEPALIVE int lv_read_has_field_data() { return opened.hasFieldData; }
+
+// The run continues the snapshot last read (its bytes still at lv_input()),
+// from its step, with its parameters. Returns 0 where none was read since.
+EMSCRIPTEN_KEEPALIVE int lv_continue_snapshot() {
+    if (!openedReady) return 0;
+    openedReady = false;
+    program->parameters = opened.description.parameters;
+    program->lattice = restoreLattice(lv_input(), opened, program->parameters);
+    program->steps = opened.description.step;
+    return 1;
+}
+
+// The parameters by the names of lbm_trace's options: their count, names,
+// words in messages, and rules.
+EMSCRIPTEN_KEEPALIVE int lv_parameter_count() { return PARAMETER_COUNT; }
+EMSCRIPTEN_KEEPALIVE const char* lv_parameter_name(int parameter) { return RUN_PARAMETER_NAMES[parameter].name; }
+EMSCRIPTEN_KEEPALIVE const char* lv_parameter_what(int parameter) { return RUN_PARAMETER_NAMES[parameter].what; }
+EMSCRIPTEN_KEEPALIVE const char* lv_parameter_rule(int parameter) {
+    answer = runParameterRule(static_cast<RunParameter>(parameter));
+    return answer.c_str();
+}
+
+// The value of `parameter` in the run (or, with `startUp`, at start-up), as
+// lv_take_parameter takes it back: a float as the snapshots write it (the
+// shortest text that reads back as the same float), the source as X,Y, or
+// X,Y,LAYER where the layer is not 0.
+EMSCRIPTEN_KEEPALIVE const char* lv_parameter_text(int parameter, int startUp) {
+    const RunParameters p = startUp ? RunParameters() : program->parameters;
+    switch (static_cast<RunParameter>(parameter)) {
+        case PARAMETER_TAU:
+            answer = snapshotFloatText(p.tau);
+            break;
+        case PARAMETER_SPACING:
+            answer = snapshotFloatText(p.spacing);
+            break;
+        case PARAMETER_SOURCE:
+            answer = std::to_string(p.sourceX) + ',' + std::to_string(p.sourceY) +
+                      (p.sourceLayer != 0 ? ',' + std::to_string(p.sourceLayer) : "");
+            break;
+        case PARAMETER_SOURCE_VALUE:
+            answer = snapshotFloatText(p.sourceValue);
+            break;
+        case PARAMETER_COUNT:
+            answer.clear();
+            break;
+    }
+    return answer.c_str();
+}
+
+// Reads the NUL-terminated text at lv_input() as the value of `parameter` for
+// the next restart; 1 when taken, 0 when not (a value lbm_trace refuses).
+EMSCRIPTEN_KEEPALIVE int lv_take_parameter(int parameter) {
+    if (parameter < 0 || parameter >= PARAMETER_COUNT) return 0;
+    const unsigned char* text = lv_input();
+    if (std::memchr(text, '\0', input.size()) == nullptr) return 0;
+    return readRunParameter(static_cast<RunParameter>(parameter), reinterpret_cast<const char*>(text), taken);
+}
+// The parameters taken so far are forgotten: the next restart has the
+// start-up values but for those taken after this.
+EMSCRIPTEN_KEEPALIVE void lv_forget_parameters() { taken = RunParameters(); }
+
+// A new run from step 0 with the parameters taken (the others at their
+// start-up values), which are then forgotten.
+EMSCRIPTEN_KEEPALIVE void lv_restart() {
+    program->parameters = taken;
+    program->lattice = makeLattice(taken);
+    program->steps = 0;
+    taken = RunParameters();
+}
 
 }  // extern "C"

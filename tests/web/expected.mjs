@@ -1,6 +1,6 @@
 // What the page must show: the window's reference pictures, within the
 // window's own tolerance, and lbm_trace's reports.
-import {execFileSync} from 'node:child_process';
+import {execFileSync, spawnSync} from 'node:child_process';
 import {readFileSync} from 'node:fs';
 import {dirname, join} from 'node:path';
 import {fileURLToPath} from 'node:url';
@@ -34,9 +34,27 @@ export function differingPixels(a, b, tolerance) {
   return differing;
 }
 
-// The reports of STEPS steps from start-up, as lbm_trace LBM_TRACE prints them
-// (native, or WebAssembly when it is a .js file: run with node).
+const traceCommand = (lbmTrace) => (lbmTrace.endsWith('.js') ? [process.execPath, lbmTrace] : [lbmTrace]);
+
+// What lbm_trace LBM_TRACE (native, or WebAssembly when it is a .js file:
+// run with node) prints with the arguments ARGS; fails unless it succeeds.
+export function traceOutput(lbmTrace, args) {
+  const command = traceCommand(lbmTrace);
+  return execFileSync(command[0], [...command.slice(1), ...args], {encoding: 'latin1', maxBuffer: 1 << 26});
+}
+
+// Why lbm_trace refuses to resume FILE, as it says: "not a latticeview
+// snapshot: REASON". Fails unless it refuses so, with status 1 and no report.
+export function traceRefusal(lbmTrace, file) {
+  const command = traceCommand(lbmTrace);
+  const run = spawnSync(command[0], [...command.slice(1), '--resume', file, '1'], {encoding: 'latin1'});
+  const reason = /^lbm_trace: '[^\n]*' is not a latticeview snapshot: (.*)\n$/.exec(run.stderr);
+  if (run.status !== 1 || run.stdout !== '' || reason === null)
+    throw new Error(`lbm_trace --resume ${file}: status ${run.status}, ${run.stderr}`);
+  return reason[1];
+}
+
+// The reports of STEPS steps from start-up, as lbm_trace prints them.
 export function expectedReports(lbmTrace, steps) {
-  const command = lbmTrace.endsWith('.js') ? [process.execPath, lbmTrace] : [lbmTrace];
-  return execFileSync(command[0], [...command.slice(1), String(steps)], {encoding: 'latin1', maxBuffer: 1 << 26});
+  return traceOutput(lbmTrace, [String(steps)]);
 }

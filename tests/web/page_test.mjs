@@ -5,20 +5,22 @@
 // wheel, touch, smaller screens, the snapshots it saves (against the golden
 // SHA-256 of lbm_trace's), the mouse's back and forward buttons and the
 // prompt before leaving unsaved reports; the picture it saves, the film it
-// records (read back with ffprobe), and the plot of the probes' values.
+// records (read back with ffprobe), the plot of the probes' values; another
+// run: a snapshot opened and continued, files refused, parameters from a
+// link and from the form (against lbm_trace).
 //
-// The part of keys and text runs in Firefox too, with a snapshot and a saved
-// picture, when LBM_FIREFOX_TEST is set (Firefox needs an X display for
-// WebGL: DISPLAY).
+// The part of keys and text runs in Firefox too, with a snapshot, a saved
+// picture, a film, a snapshot continued and a link with parameters, when
+// LBM_FIREFOX_TEST is set (Firefox needs an X display for WebGL: DISPLAY).
 //
 // usage: node page_test.mjs PAGE LBM_TRACE
 //   PAGE       the page (build/web/latticeview.html)
 //   LBM_TRACE  lbm_trace, native or WebAssembly (a .js file runs with node):
-//              the reports of N steps from start-up
+//              the reports of N steps from start-up, its snapshots, resumed
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {createHash} from 'node:crypto';
-import {mkdtempSync, readFileSync, readdirSync, rmSync} from 'node:fs';
+import {mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
 import {createRequire} from 'node:module';
 import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
@@ -26,7 +28,7 @@ import {test} from 'node:test';
 import {fileURLToPath} from 'node:url';
 import {canvasPicture, launchChromium, launchFirefox, openPage, waitFrames} from '../../browsers/browser.mjs';
 import {readPng, readPpm} from '../../browsers/picture.mjs';
-import {TOLERANCE, differingPixels, expectedReports, referencePicture} from './expected.mjs';
+import {TOLERANCE, differingPixels, expectedReports, referencePicture, traceOutput, traceRefusal} from './expected.mjs';
 
 const [PAGE, LBM_TRACE] = process.argv.slice(2);
 if (!PAGE || !LBM_TRACE) {
@@ -84,6 +86,42 @@ function filmFrames(file) {
   assert.deepEqual([stream.width, stream.height], [800, 600]);
   return {frames: Number(stream.nb_read_frames), times: probe.frames.map((frame) => Number(frame.pts_time))};
 }
+
+// lbm_trace's snapshot of step 140 (inf appears at step 140, -nan at 144)
+// in a new directory, and copies of it that are no snapshots: a byte of its
+// text changed, its last byte cut off, and one too large to be a snapshot,
+// each with the reason lbm_trace gives for it; and `resumed(n)`, the reports
+// of `lbm_trace --resume` for n steps from it.
+function snapshotsToOpen(t) {
+  const directory = temporaryDirectory(t, 'snapshots');
+  traceOutput(LBM_TRACE, ['--vtk', directory, '--every', '140', '140']);
+  const file = join(directory, snapshotName(140));
+  const bytes = readFileSync(file);
+  const edited = Buffer.from(bytes);
+  edited[bytes.indexOf('ImageData') + 8] = 'b'.charCodeAt(0);
+  const copies = {edited, cut: bytes.subarray(0, bytes.length - 1), large: Buffer.concat([bytes, Buffer.alloc(2000, ' ')])};
+  const refused = Object.entries(copies).map(([name, data]) => {
+    const path = join(directory, `${name}.vti`);
+    writeFileSync(path, data);
+    return {name: `${name}.vti`, data, reason: traceRefusal(LBM_TRACE, path)};
+  });
+  return {file, bytes, refused, resumed: (n) => traceOutput(LBM_TRACE, ['--resume', file, String(n)])};
+}
+
+// Drops the file NAME holding DATA onto the picture, as a file dragged there
+// from elsewhere, and waits until the page has opened or refused it.
+async function dropFile(page, name, data) {
+  await page.$eval('#world', (world, name, base64) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+    world.dispatchEvent(new DragEvent('drop', {bubbles: true, cancelable: true, dataTransfer: transfer}));
+  }, name, data.toString('base64'));
+  await page.evaluate(() => latticeview.opening());
+}
+
+const statusText = (page) => page.$eval('#status', (s) => s.textContent);
+const openedText = (name, step) => `Opened '${name}': the run goes on from step ${step} with tau 0.56, spacing 0.5, ` +
+  'source 49,49 and source-value 0.42; the reports start again there.';
 
 // Fails with the first differing pixels when the canvas differs from the
 // window's reference picture NAME.
@@ -262,6 +300,116 @@ test('the page in Chromium', async (t) => {
     await saving.click('#save');
     assert.equal((await downloaded(downloads, 'latticeview-reports.txt')).toString('latin1'), firstReports(150));
     await saving.close();
+  });
+
+  await t.test('Open a snapshot continues lbm_trace\'s of step 140 as lbm_trace --resume does; a damaged or too large file is refused with lbm_trace\'s reason and the run goes on; reports not saved are asked for', async () => {
+    const snapshots = snapshotsToOpen(t);
+    const opening = await openPage(browser, PAGE);
+    const downloads = await allowDownloads(t, opening);
+    const dialogs = [];
+    let answer = 'dismiss';
+    opening.on('dialog', (dialog) => {
+      dialogs.push(dialog.type());
+      dialog[answer]();
+    });
+    const [chooser] = await Promise.all([opening.waitForFileChooser(), opening.click('#open')]);
+    await chooser.accept([snapshots.file]);
+    await opening.waitForFunction(() => /Opened/.test(document.getElementById('status').textContent), {timeout: 10000});
+    assert.equal(await statusText(opening), `Running: 140 steps. ${openedText(snapshotName(140), 140)}`);
+    await pressKeys(opening, Array(10).fill('f'));
+    const text = await reportText(opening);
+    assert.equal(text.saved, snapshots.resumed(10));
+    assert.equal(text.shown, text.saved);
+    assert.equal(await opening.evaluate(() => latticeview.plotSteps()), 10);
+    await opening.click('#save-snapshot');
+    assert.equal(sha256(await downloaded(downloads, snapshotName(150))), GOLDEN_SNAPSHOTS.get(snapshotName(150)));
+    await opening.click('#save');
+    assert.equal((await downloaded(downloads, 'latticeview-reports.txt')).toString('latin1'), snapshots.resumed(10));
+    for (const {name, data, reason} of snapshots.refused) {
+      await dropFile(opening, name, data);
+      assert.equal(await statusText(opening), `Running: 150 steps. '${name}' is not a latticeview snapshot: ${reason}. The run goes on.`);
+    }
+    await pressKeys(opening, ['f']);
+    assert.equal((await reportText(opening)).saved, snapshots.resumed(11));
+    // A report not saved: opening asks first, and, told no, keeps the run.
+    assert.deepEqual(dialogs, []);
+    await dropFile(opening, snapshotName(140), snapshots.bytes);
+    assert.deepEqual(dialogs, ['confirm']);
+    assert.equal(await statusText(opening), `Running: 151 steps. '${snapshotName(140)}' was not opened: the run goes on.`);
+    answer = 'accept';
+    await dropFile(opening, snapshotName(140), snapshots.bytes);
+    await pressKeys(opening, ['f']);
+    assert.equal((await reportText(opening)).saved, snapshots.resumed(1));
+    assert.deepEqual(dialogs, ['confirm', 'confirm']);
+    // A snapshot at the last step that the page counts: it goes on from
+    // there, and takes no more steps.
+    const last = Buffer.from(snapshots.bytes.toString('latin1').replace('format="ascii">140<', 'format="ascii">2147483647<'),
+      'latin1');
+    await dropFile(opening, 'last.vti', last);
+    await pressKeys(opening, ['f']);
+    assert.equal(await statusText(opening), 'Running: 2147483647 steps. No more steps: the run has taken as many as the page can count.');
+    assert.equal((await reportText(opening)).saved, '');
+    assert.deepEqual(opening.messages.filter((m) => m.type === 'error' || m.type === 'pageerror'), []);
+    await opening.close();
+  });
+
+  await t.test('a link with parameters runs as lbm_trace with those options, and its snapshot resumes in lbm_trace as the page\'s run; the form restarts; values refused are named and change nothing', async () => {
+    const options = ['--tau', '0.6', '--source', '10,20'];
+    const linked = await openPage(browser, PAGE, {search: '?tau=0.6&source=10,20'});
+    const downloads = await allowDownloads(t, linked);
+    const dialogs = [];
+    linked.on('dialog', (dialog) => {
+      dialogs.push(dialog.type());
+      dialog.accept();
+    });
+    assert.equal(await linked.$eval('h1', (h) => h.textContent), 'latticeview (tau 0.6 and source 10,20)');
+    await pressKeys(linked, Array(20).fill('f'));
+    assert.equal((await reportText(linked)).saved, traceOutput(LBM_TRACE, [...options, '20']));
+    await linked.click('#save-snapshot');
+    const directory = temporaryDirectory(t, 'parameters');
+    traceOutput(LBM_TRACE, [...options, '--vtk', directory, '--every', '20', '20']);
+    const saved = await downloaded(downloads, snapshotName(20));
+    assert.ok(saved.equals(readFileSync(join(directory, snapshotName(20)))), 'the page\'s snapshot is lbm_trace\'s');
+    assert.equal(traceOutput(LBM_TRACE, ['--resume', join(downloads, snapshotName(20)), '10']),
+      traceOutput(LBM_TRACE, [...options, '30']).split('\n').slice(20 * 11).join('\n'));
+
+    // The form: typed values, Restart with these (asking first for the 20
+    // reports not saved); the address then names them.
+    await linked.click('#settings summary');
+    await linked.click('#parameter-tau', {clickCount: 3});
+    await linked.keyboard.type('0x1.8p-1');
+    await linked.$eval('#parameter-spacing', (input) => { input.value = '0.4'; });
+    await linked.click('#restart');
+    assert.deepEqual(dialogs, ['confirm']);
+    await pressKeys(linked, Array(5).fill('f'));
+    const restarted = ['--tau', '0x1.8p-1', '--spacing', '0.4', '--source', '10,20'];
+    assert.equal((await reportText(linked)).saved, traceOutput(LBM_TRACE, [...restarted, '5']));
+    assert.equal(new URL(linked.url()).search, '?tau=0.75&spacing=0.4&source=10,20');
+    assert.equal(await linked.$eval('h1', (h) => h.textContent), 'latticeview (tau 0.75, spacing 0.4 and source 10,20)');
+    // Values refused: named, marked, and the run goes on as it was.
+    await linked.$eval('#parameter-spacing', (input) => { input.value = '-1'; });
+    await linked.$eval('#parameter-source', (input) => { input.value = '50,1'; });
+    await linked.click('#restart');
+    assert.equal(await statusText(linked), 'Running: 5 steps. Not restarted: Invalid spacing \'-1\' for spacing ' +
+      '(a finite number greater than 0). Invalid source cell \'50,1\' for source (X,Y or X,Y,LAYER: column X and row Y ' +
+      'from 0 to 49, LAYER 0).');
+    assert.deepEqual(await linked.$$eval('#parameters input', (inputs) => inputs.map((i) => i.getAttribute('aria-invalid'))),
+      ['false', 'true', 'true', 'false']);
+    await pressKeys(linked, ['f']);
+    assert.equal((await reportText(linked)).saved, traceOutput(LBM_TRACE, [...restarted, '6']));
+    assert.deepEqual(dialogs, ['confirm']);
+
+    // An address with values refused: named, and the run from start-up.
+    const refused = await openPage(browser, PAGE, {search: '?tau=0&spacing=0.5&colour=red'});
+    assert.equal(await statusText(refused), 'Running: 0 steps. The address\'s parameters were not taken: Invalid relaxation ' +
+      'time \'0\' for tau (a finite number greater than 0, whose reciprocal is a finite float). \'colour\' is not a ' +
+      'parameter (tau, spacing, source, source-value). This run has the start-up parameters.');
+    assert.equal(await refused.$eval('h1', (h) => h.textContent), 'latticeview');
+    assert.deepEqual(await axeViolations(refused), [], 'the settings open, with values refused');
+    await pressKeys(refused, ['f', 'f']);
+    assert.equal((await reportText(refused)).saved, firstReports(2));
+    await refused.close();
+    await linked.close();
   });
 
   await t.test('Record films the picture: a frame at the start, at each step and drag and at Stop, none while idle', async () => {
@@ -502,18 +650,18 @@ test('the page in Chromium', async (t) => {
     await controls.waitForFunction((n) => document.getElementById('status').textContent === `Running: ${n} steps.`,
       {timeout: 5000, polling: 20}, held);
     const order = [];
-    for (let i = 0; i < 5; i++) {
+    for (let i = 0; i < 6; i++) {
       await controls.keyboard.press('Tab');
       order.push(await focused());
     }
-    assert.deepEqual(order, ['end', 'zoom-in', 'zoom-out', 'record', 'save']);
+    assert.deepEqual(order, ['end', 'zoom-in', 'zoom-out', 'record', 'open', 'save']);
     await controls.focus('#end');
     await controls.keyboard.press('Enter');
     assert.equal(await controls.evaluate(() => latticeview.ended()), true);
-    // Everything that saves, and Record, still acts after q.
-    assert.deepEqual(await controls.$$eval('#controls button', (b) => b.map((e) => [e.id, e.disabled])),
+    // Everything that saves, and Record, still acts after q; nothing opens.
+    assert.deepEqual(await controls.$$eval('#controls button, #restart', (b) => b.map((e) => [e.id, e.disabled])),
       [['step', true], ['end', true], ['zoom-in', true], ['zoom-out', true], ['record', false], ['saves-toggle', false],
-        ['save', false], ['save-snapshot', false], ['save-picture', false]]);
+        ['open', true], ['save', false], ['save-snapshot', false], ['save-picture', false], ['restart', true]]);
     assert.equal(await focused(), 'save', 'the focus leaves End for what still acts');
     await controls.close();
   });
@@ -1044,7 +1192,7 @@ test('the page in Chromium', async (t) => {
   }
 });
 
-test('the page in Firefox: keys, reports, q, a snapshot, a saved picture, a film', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
+test('the page in Firefox: keys, reports, q, a snapshot, a saved picture, a film, a snapshot continued, a link with parameters', {skip: !process.env.LBM_FIREFOX_TEST && 'LBM_FIREFOX_TEST is not set'}, async (t) => {
   const downloads = temporaryDirectory(t, 'downloads');
   const browser = await launchFirefox({downloads});
   t.after(() => browser.close());
@@ -1093,6 +1241,25 @@ test('the page in Firefox: keys, reports, q, a snapshot, a saved picture, a film
   assert.equal(await page.evaluate(() => latticeview.ended()), true);
   assert.match(await page.$eval('#status', (s) => s.textContent), /ended with exit status 1\b/);
   assert.equal((await reportText(page)).saved, expectedReports(LBM_TRACE, STEPS + 2));
+
+  // A snapshot of lbm_trace's dropped onto the picture goes on as lbm_trace
+  // --resume does; a damaged one is refused and the run goes on; a link's
+  // parameters run as lbm_trace's options.
+  const snapshots = snapshotsToOpen(t);
+  const opening = await openPage(browser, PAGE);
+  await dropFile(opening, snapshotName(140), snapshots.bytes);
+  assert.equal(await statusText(opening), `Running: 140 steps. ${openedText(snapshotName(140), 140)}`);
+  await pressKeys(opening, Array(10).fill('f'));
+  assert.equal((await reportText(opening)).saved, snapshots.resumed(10));
+  const [damaged] = snapshots.refused;
+  await dropFile(opening, damaged.name, damaged.data);
+  assert.equal(await statusText(opening), `Running: 150 steps. '${damaged.name}' is not a latticeview snapshot: ` +
+    `${damaged.reason}. The run goes on.`);
+  await pressKeys(opening, ['f']);
+  assert.equal((await reportText(opening)).saved, snapshots.resumed(11));
+  const linked = await openPage(browser, PAGE, {search: '?tau=0.6&source=10,20'});
+  await pressKeys(linked, Array(20).fill('f'));
+  assert.equal((await reportText(linked)).saved, traceOutput(LBM_TRACE, ['--tau', '0.6', '--source', '10,20', '20']));
 
   // On the focused Step button, Enter and Space each step once.
   const controls = await openPage(browser, PAGE);

@@ -1,6 +1,6 @@
 // Controls: the keys, the buttons Step, End, Zoom in and Zoom out, and the
-// saves' group folded behind one button where the buttons would take more
-// than two rows.
+// files' group (Open a snapshot and the saves) folded behind one button where
+// the buttons would take more than two rows.
 //
 // Keys anywhere on the page, as keys in the window (KEYS): f and Shift+F
 // step, q and Shift+Q end. The keys of Firefox's quick find (/ and ') do
@@ -116,8 +116,8 @@ const Controls = (() => {
   zoomIn.addEventListener('click', () => { if (Program.running()) Drags.zoomNotches(1); });
   zoomOut.addEventListener('click', () => { if (Program.running()) Drags.zoomNotches(-1); });
 
-  // The saves, folded: the toggle opens them below the buttons; choosing one,
-  // Escape or a press elsewhere closes them.
+  // The files' buttons, folded: the toggle opens them below the others;
+  // choosing one, Escape or a press elsewhere closes them.
   function openSaves(open) {
     controls.classList.toggle('open', open);
     savesToggle.setAttribute('aria-expanded', String(open));
@@ -131,8 +131,8 @@ const Controls = (() => {
   document.addEventListener('pointerdown', (event) => {
     if (controls.classList.contains('open') && !controls.contains(event.target)) openSaves(false);
   });
-  // Folds the saves where the buttons would take more than two rows (the
-  // layout measures the buttons after this).
+  // Folds the files' buttons where the buttons would take more than two rows
+  // (the layout measures the buttons after this).
   function fold() {
     controls.classList.remove('folded');
     const tops = new Set();
@@ -152,13 +152,13 @@ const Controls = (() => {
   }
 
   // Once the program has ended: a held Step steps no more, and the focus
-  // leaves what no longer acts for the saves, which still do.
+  // leaves what no longer acts (these buttons, and those of other runs,
+  // which the others disable before) for the saves, which still do.
   Program.whenEnded(() => {
     stopHolding();
     const focused = document.activeElement;
     for (const button of [stepButton, endButton, zoomIn, zoomOut]) button.disabled = true;
-    if (focused === null || focused === document.body || focused === world ||
-        [stepButton, endButton, zoomIn, zoomOut].includes(focused)) firstSave().focus();
+    if (focused === null || focused === document.body || focused === world || focused.disabled) firstSave().focus();
   });
 
   // The program runs: the buttons work.

@@ -35,6 +35,7 @@ const latticeview = (() => {
   Module.onRuntimeInitialized = () => {
     Program.start();
     Frames.start(Module._lv_frame_period() * 1000, frame);
+    Runs.start();
     Controls.start();
     Layout.start();
     Drawing.start();
@@ -65,6 +66,10 @@ const latticeview = (() => {
     plotGeometry: Plot.geometry,
     recording: PictureOut.recording,
     reportText: Reports.text,
+    // Opens the File `file` as Open a snapshot does; resolves once it is
+    // opened or refused. The opening of the file last chosen or dropped.
+    openSnapshot: Runs.open,
+    opening: Runs.opening,
     showReports: Reports.show,
     ended: Program.ended,
     running: Program.running,

@@ -12,7 +12,8 @@
 // report prints as 0.000000, are drawn as they are down to 1e-8; a value of
 // 1e-8 or less (0 included) lies on the scale's bottom edge. Where the steps
 // outnumber the pixels, each pixel column shows the least and the greatest
-// value of its steps.
+// value of its steps. A run that continues a snapshot is plotted from the
+// snapshot's step on.
 //
 // Save the plot saves it as a PNG, probes_intensity_SSSSSS.png or
 // probes_population_SSSSSS.png, named by the step.
@@ -30,7 +31,8 @@ const Plot = (() => {
   const ROW_PX = 2;  // a probe's row in a band
   let probes = 0;    // set by start
   let values = new Float32Array(0);  // for step s (from 1) and probe k: [(s - 1) * 2 * probes + 2 * k + kind]
-  let steps = 0;
+  let steps = 0;     // kept, the steps after `first`
+  let first = 0;     // the run's step before the first kept: 0, or that of a snapshot continued
   let kind = 0;      // 0 the intensities, 1 the populations
   let dirty = true;  // something new is to be drawn
   let draws = 0;
@@ -53,27 +55,27 @@ const Plot = (() => {
 
   function value(step, probe, which = kind) { return values[(step - 1) * 2 * probes + 2 * probe + which]; }
 
-  // Tick marks for the steps: multiples of 1, 2 or 5 times a power of ten,
-  // at most `most` of them.
-  function stepTicks(last, most) {
+  // Tick marks for the steps after `from` up to `last`: multiples of 1, 2
+  // or 5 times a power of ten, at most `most` of them.
+  function stepTicks(from, last, most) {
     let spacing;
     for (let power = 1; spacing === undefined; power *= 10) {
-      spacing = [1, 2, 5].map((m) => m * power).find((s) => Math.floor(last / s) <= most);
+      spacing = [1, 2, 5].map((m) => m * power).find((s) => Math.floor(last / s) - Math.floor(from / s) <= most);
     }
     const ticks = [];
-    for (let s = spacing; s <= last; s += spacing) ticks.push(s);
+    for (let s = (Math.floor(from / spacing) + 1) * spacing; s <= last; s += spacing) ticks.push(s);
     return ticks;
   }
 
   // For each probe, the first step whose value passes `test` (null for none).
   function onsets(test) {
-    const first = [];
+    const found = [];
     for (let k = 0; k < probes; k++) {
       let s = 1;
       while (s <= steps && !test(value(s, k))) s++;
-      first.push(s <= steps ? s : null);
+      found.push(s <= steps ? s : null);
     }
-    return first;
+    return found;
   }
   const isInfinite = (v) => v === Infinity || v === -Infinity;
 
@@ -118,8 +120,9 @@ const Plot = (() => {
     const infFrom = onsets(isInfinite).filter((s) => s !== null);
     const nanFrom = onsets(Number.isNaN).filter((s) => s !== null);
     let title = (kind === 0 ? 'Intensity' : 'Population') + ', ' + (steps === 1 ? '1 step' : steps + ' steps');
-    if (infFrom.length > 0) title += ', inf from step ' + Math.min(...infFrom);
-    if (nanFrom.length > 0) title += ', -nan from ' + Math.min(...nanFrom);
+    if (first > 0) title += ' after step ' + first;
+    if (infFrom.length > 0) title += ', inf from step ' + (first + Math.min(...infFrom));
+    if (nanFrom.length > 0) title += ', -nan from ' + (first + Math.min(...nanFrom));
     g.fillStyle = '#111';
     g.textAlign = 'left';
     g.fillText(title, 4, FONT_PX / 2 + 3, right - 4);
@@ -144,9 +147,9 @@ const Plot = (() => {
     g.strokeRect(left + 0.5, nanTop - 0.5, right - left - 1, band + 1);
     g.textAlign = 'center';
     g.textBaseline = 'top';
-    for (const s of stepTicks(last, Math.max(1, Math.floor((right - left) / 60)))) {
+    for (const s of stepTicks(first, first + last, Math.max(1, Math.floor((right - left) / 60)))) {
       const label = String(s);
-      if (x(s) + g.measureText(label).width / 2 <= cssWidth) g.fillText(label, x(s), bottom + 7);
+      if (x(s - first) + g.measureText(label).width / 2 <= cssWidth) g.fillText(label, x(s - first), bottom + 7);
     }
     g.textAlign = 'right';
     g.fillText('step', left - 4, bottom + 7);
@@ -236,6 +239,14 @@ const Plot = (() => {
     endRun(steps);
   }
 
+  // Another run: the values kept from now on are those of the steps after
+  // `step`.
+  function startOver(step) {
+    first = step;
+    steps = 0;
+    invalidate();
+  }
+
   // At a tick: the plot, if something new is to be drawn.
   function show() {
     if (dirty) draw();
@@ -255,7 +266,7 @@ const Plot = (() => {
 
   function save() {
     draw();
-    const name = `probes_${KIND_NAMES[kind]}_${String(steps).padStart(6, '0')}.png`;
+    const name = `probes_${KIND_NAMES[kind]}_${String(first + steps).padStart(6, '0')}.png`;
     Files.downloadPicture(canvas, name, 'the plot');
   }
   document.getElementById('save-plot').addEventListener('click', save);
@@ -278,7 +289,7 @@ const Plot = (() => {
   }
 
   return {
-    start, show,
+    start, show, startOver,
     draws: () => draws,
     drawMs: () => drawMs,
     steps: () => steps,

@@ -22,7 +22,7 @@ const Program = (() => {
   let stepsLater = null;  // the timer that says the steps when STEPS_SAID_MS has passed
   let pictureNote = '';  // what the status says first while the picture cannot be drawn, or once it can again
   let pictureNoteLasts = false;  // said until the picture changes again, not only until the next steps
-  let fileNote = '';     // what the status says last: a file saved, until the next steps
+  let fileNote = '';     // what the status says last: a file saved or opened, a run started, until the next steps
 
   function stepsText(n) { return n === 1 ? '1 step' : n + ' steps'; }
   function showStatus() {
@@ -62,7 +62,8 @@ const Program = (() => {
     pictureNoteLasts = lasts;
     showStatus();
   }
-  // The status says `note` last: a file saved.
+  // The status says `note` last: a file saved or opened (or refused), a new
+  // run started.
   function noteFile(note) {
     fileNote = note;
     showStatus();
@@ -86,11 +87,24 @@ const Program = (() => {
   }
 
   function step() {
-    Module._lv_step();
+    if (!Module._lv_step()) {
+      noteFile('No more steps: the run has taken as many as the page can count.');
+      return;
+    }
     steps++;
     Reports.flush();
     stepListeners.forEach((listener) => listener());
     Frames.invalidate();
+  }
+
+  // Another run in place of this one (Runs): its steps so far, its reports
+  // and plot from there on.
+  function startOver() {
+    steps = Module._lv_steps();
+    Reports.startOver(steps);
+    Plot.startOver(steps);
+    Frames.invalidate();
+    showStatus();
   }
 
   // q: the program ends with `status`, as the window does. Its reports stay;
@@ -128,7 +142,7 @@ const Program = (() => {
   document.getElementById('save-snapshot').addEventListener('click', saveSnapshot);
 
   return {
-    start, step, end, abort, showStatus, showStepsTaken, notePicture, noteFile, describe,
+    start, step, startOver, end, abort, showStatus, showStepsTaken, notePicture, noteFile, describe,
     whenEnded: (listener) => { endListeners.push(listener); },
     whenStepped: (listener) => { stepListeners.push(listener); },
     running: () => running,

@@ -13,6 +13,7 @@
 const Reports = (() => {
   const view = document.getElementById('reports');
   const FILE_NAME = 'latticeview-reports.txt';
+  const LABEL = view.getAttribute('aria-label');
   const reports = [];
   let pending = '';  // the lines printed since the last report was kept
   let unshown = 0;   // reports not yet in the view, the last ones of `reports`
@@ -53,6 +54,18 @@ const Reports = (() => {
     followedTo = view.scrollTop;
   }
 
+  // Another run: the reports shown and saved from now on are its own, those
+  // of the steps after `step`.
+  function startOver(step) {
+    reports.length = 0;
+    pending = '';
+    unshown = 0;
+    saved = 0;
+    followedTo = 0;
+    view.textContent = '';
+    view.setAttribute('aria-label', step === 0 ? LABEL : `Reports of the steps after step ${step}, the newest last`);
+  }
+
   function save() {
     Files.download(new Blob(reports, {type: 'text/plain'}), FILE_NAME);
     saved = reports.length;
@@ -66,5 +79,5 @@ const Reports = (() => {
     event.returnValue = '';  // what older browsers look for
   });
 
-  return {flush, show, text: () => reports.join('')};
+  return {flush, show, startOver, text: () => reports.join(''), unsaved: () => reports.length - saved};
 })();
