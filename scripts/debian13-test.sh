@@ -142,6 +142,9 @@ fi
 fresh_system() {
     local dir=$1
     echo $$ >"$dir.pid"
+    # mktemp made DIR 700; as the root of a system it is 755, or no user but
+    # root reaches anything in it.
+    chmod 755 "$dir"
     debootstrap --variant=minbase --unpack-tarball="$tarball" "$SUITE" "$dir" "$archive" >"$dir.log" 2>&1 ||
         { tail -n 30 "$dir.log"; rm -f "$dir.log"; return 1; }
     rm -f "$dir.log"

@@ -170,18 +170,36 @@ mkfifo "$WORK/fifo"
 refused "a FIFO without a writer" "$WORK/fifo" "'$WORK/fifo' is not a latticeview snapshot: it is a FIFO (named pipe)"
 refused "a device" /dev/zero "'/dev/zero' is not a latticeview snapshot: it is a device"
 refused "a missing file" "$WORK/missing.vti" "cannot read '$WORK/missing.vti': No such file or directory"
+# Another user for the tests that root cannot make alone (root reads any
+# file): uid 65534 runs a copy of lbm_trace in a directory that it can reach,
+# wherever the build is (a home directory of mode 700, say).
+other_user() {  # why there cannot be one, or nothing
+    [ "$(id -u)" -eq 0 ] || { echo "not run as root"; return; }
+    command -v setpriv >/dev/null || { echo "no setpriv"; return; }
+    chmod 711 "$WORK" && mkdir -m 755 "$WORK/users" && cp "$LBM_TRACE" "$WORK/users/lbm_trace" &&
+        chmod 755 "$WORK/users/lbm_trace" || { echo "no copy of lbm_trace for them"; return; }
+    as_user 65534 "$WORK/users/lbm_trace" --version >/dev/null 2>&1 ||
+        echo "uid 65534 cannot run $WORK/users/lbm_trace"
+}
+as_user() {  # UID COMMAND...
+    local uid=$1
+    shift
+    setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
+}
+why_not=$(other_user)
+USERS=$WORK/users
+
 cp "$SNAP" "$WORK/unreadable.vti" && chmod 000 "$WORK/unreadable.vti"
 if [ "$(id -u)" -ne 0 ]; then
     refused "an unreadable file" "$WORK/unreadable.vti" "cannot read '$WORK/unreadable.vti': Permission denied"
-elif command -v setpriv >/dev/null; then
-    chmod 711 "$WORK"
-    setpriv --reuid=65534 --regid=65534 --clear-groups -- "$LBM_TRACE" --resume "$WORK/unreadable.vti" 5 \
-        >"$WORK/refused.out" 2>"$WORK/refused.err"
+elif [ -n "$why_not" ]; then
+    echo "skipped: an unreadable file ($why_not)"
+else
+    as_user 65534 "$USERS/lbm_trace" --resume "$WORK/unreadable.vti" 5 >"$WORK/refused.out" 2>"$WORK/refused.err"
     status=$?
     check "an unreadable file: refused with status 1 (got $status), no report, the reason" \
         eval '[ "$status" -eq 1 ] && [ ! -s "$WORK/refused.out" ] &&
               grep -qx "lbm_trace: cannot read '"'"'$WORK/unreadable.vti'"'"': Permission denied" "$WORK/refused.err"'
-    chmod 700 "$WORK"
 fi
 
 # An argument echoed in a message is quoted, its control characters shown as
@@ -261,25 +279,10 @@ check "planted links: status 0 (got $status), the victim untouched, the final na
           [ "$(find "$WORK/planted" -name "*.tmp" -type l | wc -l)" -eq 5 ] && [ "$(ls "$WORK/planted" | wc -l)" -eq 10 ]'
 
 # Two users in a sticky directory that anyone can write into (as /tmp): uid 1
-# plants, uid 65534 runs a copy of lbm_trace that it can reach.
-two_users() {  # why they cannot be, or nothing
-    [ "$(id -u)" -eq 0 ] || { echo "not run as root"; return; }
-    command -v setpriv >/dev/null || { echo "no setpriv"; return; }
-    chmod 711 "$WORK" && mkdir -m 755 "$WORK/users" && cp "$LBM_TRACE" "$WORK/users/lbm_trace" &&
-        chmod 755 "$WORK/users/lbm_trace" || { echo "no copy of lbm_trace for them"; return; }
-    as_user 65534 "$WORK/users/lbm_trace" --version >/dev/null 2>&1 ||
-        echo "uid 65534 cannot run $WORK/users/lbm_trace"
-}
-as_user() {  # UID COMMAND...
-    local uid=$1
-    shift
-    setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
-}
-why_not=$(two_users)
+# plants, uid 65534 runs its copy of lbm_trace.
 if [ -n "$why_not" ]; then
     echo "skipped: the tests as two users ($why_not)"
 else
-    USERS=$WORK/users
     # A final name held by the other user's link cannot be replaced: nothing is
     # written through it, and the message says why and what to do.
     mkdir -m 1777 "$USERS/sticky"
